@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// Where the tool keeps its files. Drive C: of the controller's original desktop maps to
+// "C:/" on Windows; elsewhere to $QMV_ROOT, or ~/qmv when that is not set.
+namespace qmv::paths {
+
+QString driveRoot();
+QString dataDir();                           // program files: <root>/qmvdata
+QString tmpDir();                            // working files: <root>/tmpqmv
+QString confgDir();                          // <root>/qmvdata/confg
+QString workingFile(int program);            // <root>/tmpqmv/temp#N
+QString joinBatch();                         // <root>/tmpqmv/junk.bat
+QString programFile(const QString &name);    // <root>/qmvdata/NAME
+QString vendorPicture(const QString &file);  // <root>/Program Files/Quorvanite/FILE
+QString messageIcon(int icon);               // <root>/bogus/images/msgbox/mCutMsgBox0N.ico
+
+} // namespace qmv::paths
