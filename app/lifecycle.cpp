@@ -37,13 +37,19 @@ void endProgram()
     endHandler()();
 }
 
-bool isEnding() { return ending; }
+bool isEnding()
+{
+    return ending;
+}
 
 void setEndHandler(std::function<void()> handler)
 {
     endHandler() = handler ? std::move(handler) : quitApplication;
 }
 
-void resetEnding() { ending = false; }
+void resetEnding()
+{
+    ending = false;
+}
 
 } // namespace qmv

@@ -12,7 +12,14 @@ class frmMsgBox : public QDialog
 {
     Q_OBJECT
 public:
-    enum Code { Closed = 0, Ok = 1, Cancel = 2, Yes = 6, No = 7 };
+    enum Code
+    {
+        Closed = 0,
+        Ok = 1,
+        Cancel = 2,
+        Yes = 6,
+        No = 7
+    };
 
     explicit frmMsgBox(QWidget *parent = nullptr);
 

@@ -16,17 +16,32 @@ QString driveRoot()
 #endif
 }
 
-QString dataDir() { return driveRoot() + QStringLiteral("qmvdata"); }
-QString tmpDir() { return driveRoot() + QStringLiteral("tmpqmv"); }
-QString confgDir() { return dataDir() + QStringLiteral("/confg"); }
+QString dataDir()
+{
+    return driveRoot() + QStringLiteral("qmvdata");
+}
+QString tmpDir()
+{
+    return driveRoot() + QStringLiteral("tmpqmv");
+}
+QString confgDir()
+{
+    return dataDir() + QStringLiteral("/confg");
+}
 
 QString workingFile(int program)
 {
     return tmpDir() + QStringLiteral("/temp#") + QString::number(program);
 }
 
-QString joinBatch() { return tmpDir() + QStringLiteral("/junk.bat"); }
-QString programFile(const QString &name) { return dataDir() + QLatin1Char('/') + name; }
+QString joinBatch()
+{
+    return tmpDir() + QStringLiteral("/junk.bat");
+}
+QString programFile(const QString &name)
+{
+    return dataDir() + QLatin1Char('/') + name;
+}
 
 QString vendorPicture(const QString &file)
 {

@@ -7,13 +7,13 @@
 namespace qmv::paths {
 
 QString driveRoot();
-QString dataDir();                           // program files: <root>/qmvdata
-QString tmpDir();                            // working files: <root>/tmpqmv
-QString confgDir();                          // <root>/qmvdata/confg
-QString workingFile(int program);            // <root>/tmpqmv/temp#N
-QString joinBatch();                         // <root>/tmpqmv/junk.bat
-QString programFile(const QString &name);    // <root>/qmvdata/NAME
-QString vendorPicture(const QString &file);  // <root>/Program Files/Quorvanite/FILE
-QString messageIcon(int icon);               // <root>/bogus/images/msgbox/mCutMsgBox0N.ico
+QString dataDir();                          // program files: <root>/qmvdata
+QString tmpDir();                           // working files: <root>/tmpqmv
+QString confgDir();                         // <root>/qmvdata/confg
+QString workingFile(int program);           // <root>/tmpqmv/temp#N
+QString joinBatch();                        // <root>/tmpqmv/junk.bat
+QString programFile(const QString &name);   // <root>/qmvdata/NAME
+QString vendorPicture(const QString &file); // <root>/Program Files/Quorvanite/FILE
+QString messageIcon(int icon);              // <root>/bogus/images/msgbox/mCutMsgBox0N.ico
 
 } // namespace qmv::paths

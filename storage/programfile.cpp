@@ -14,7 +14,10 @@ constexpr char Tab = '\t';
 constexpr char Cr = '\r';
 const QByteArray LineEnd = QByteArrayLiteral("\r\n");
 
-QByteArray line(const QString &text) { return text.toLatin1() + LineEnd; }
+QByteArray line(const QString &text)
+{
+    return text.toLatin1() + LineEnd;
+}
 
 // A row-count line holds a whole number of at least 1, blanks around it allowed.
 std::optional<int> rowCountOf(const QByteArray &text)
@@ -55,7 +58,8 @@ struct Reader
             return std::nullopt;
         }
         if (requiredRows && *rows != *requiredRows) {
-            fail(countLine, QStringLiteral("the row count is %1, not %2").arg(*rows).arg(*requiredRows));
+            fail(countLine,
+                 QStringLiteral("the row count is %1, not %2").arg(*rows).arg(*requiredRows));
             return std::nullopt;
         }
         const int clipLine = next++;
@@ -83,9 +87,9 @@ bool checkLineCount(const QList<QByteArray> &lines, int expected, ParseError *er
 {
     if (lines.size() < expected) {
         if (error)
-            *error = {int(lines.size()), QStringLiteral("the file has %1 lines, not %2")
-                                             .arg(lines.size())
-                                             .arg(expected)};
+            *error = {
+                int(lines.size()),
+                QStringLiteral("the file has %1 lines, not %2").arg(lines.size()).arg(expected)};
         return false;
     }
     if (lines.size() > expected) {
@@ -100,8 +104,9 @@ bool checkLineCount(const QList<QByteArray> &lines, int expected, ParseError *er
 
 QStringList defaultBellRow()
 {
-    return {QString(),          QStringLiteral("OFF"), QStringLiteral("CONT"), QString(),
-            QStringLiteral("OFF"), QStringLiteral("CONT"), QString(),          QStringLiteral("OC")};
+    return {QString(), QStringLiteral("OFF"), QStringLiteral("CONT"),
+            QString(), QStringLiteral("OFF"), QStringLiteral("CONT"),
+            QString(), QStringLiteral("OC")};
 }
 
 CellTable defaultBellTable(int rows)

@@ -83,8 +83,8 @@ void tst_ProgramFile::lineSplitting_data()
     QTest::addColumn<QByteArrayList>("lines");
     QTest::newRow("windowslinebreaks") << QByteArray("a\r\nb\r\n") << QByteArrayList{"a", "b"};
     QTest::newRow("unixlinebreaks") << QByteArray("a\nb\n") << QByteArrayList{"a", "b"};
-    QTest::newRow("lonecrbelongstoline") << QByteArray("a\rb\r\nc\r\n")
-                                         << QByteArrayList{"a\rb", "c"};
+    QTest::newRow("lonecrbelongstoline")
+        << QByteArray("a\rb\r\nc\r\n") << QByteArrayList{"a\rb", "c"};
     QTest::newRow("crcrlf") << QByteArray("a\r\r\n") << QByteArrayList{"a\r"};
     QTest::newRow("nofinallinebreak") << QByteArray("a\r\nb") << QByteArrayList{"a", "b"};
     QTest::newRow("emptylines") << QByteArray("\r\n\r\n") << QByteArrayList{"", ""};
@@ -161,15 +161,15 @@ void tst_ProgramFile::damagedFileIsRefused_data()
         return bytes.replace(at, from.size(), to);
     };
     QTest::newRow("empty") << QByteArray() << 0 << "the file has 0 lines, not 14";
-    QTest::newRow("thirteenlines") << good.left(good.lastIndexOf(DefaultSchedule)) << 13
-                                   << "the file has 13 lines, not 14";
+    QTest::newRow("thirteenlines")
+        << good.left(good.lastIndexOf(DefaultSchedule)) << 13 << "the file has 13 lines, not 14";
     QTest::newRow("extraline") << good + "\r\n" << 15 << "unexpected text after line 14";
-    QTest::newRow("rowcountnotanumber") << with("15\r\n", "1x\r\n") << 2
-                                        << "the row count is not a whole number of at least 1";
+    QTest::newRow("rowcountnotanumber")
+        << with("15\r\n", "1x\r\n") << 2 << "the row count is not a whole number of at least 1";
     QTest::newRow("rowcountzero") << with("15\r\n", "0\r\n") << 2
                                   << "the row count is not a whole number of at least 1";
-    QTest::newRow("rowcountnegative") << with("15\r\n", "-15\r\n") << 2
-                                      << "the row count is not a whole number of at least 1";
+    QTest::newRow("rowcountnegative")
+        << with("15\r\n", "-15\r\n") << 2 << "the row count is not a whole number of at least 1";
     QTest::newRow("rowcounthuge") << with("15\r\n", "999999999\r\n") << 3
                                   << "the table text holds 15 rows, the row count says 999999999";
     QTest::newRow("fewerrows") << with("15\r\n", "16\r\n") << 3
@@ -181,8 +181,8 @@ void tst_ProgramFile::damagedFileIsRefused_data()
                                << 9 << "row 1 of the table text holds 9 cells, not 8";
     QTest::newRow("schedulerows") << with("\r\n2\r\n", "\r\n3\r\n") << 13
                                   << "the row count is 3, not 2";
-    QTest::newRow("schedulecells") << with("3\t3\r3", "3\r3") << 14
-                                   << "row 1 of the table text holds 6 cells, not 7";
+    QTest::newRow("schedulecells")
+        << with("3\t3\r3", "3\r3") << 14 << "row 1 of the table text holds 6 cells, not 7";
 }
 
 void tst_ProgramFile::damagedFileIsRefused()
@@ -203,8 +203,8 @@ void tst_ProgramFile::workingFiles_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::newRow("program1") << 1 << false << ":P1\r\n1\r\n" + DefaultRow + "\r\n";
     QTest::newRow("program3withschedule")
-        << 3 << true << ":P3\r\n1\r\n" + DefaultRow + "\r\n\r\n\r\n\r\n2\r\n" + DefaultSchedule +
-                            "\r\n";
+        << 3 << true
+        << ":P3\r\n1\r\n" + DefaultRow + "\r\n\r\n\r\n\r\n2\r\n" + DefaultSchedule + "\r\n";
 }
 
 void tst_ProgramFile::workingFiles()

@@ -31,8 +31,8 @@ void MessageBoxAnswerer::poll()
     if (answer.isEmpty())
         return;
     m_answered = box;
-    m_seen.append({box->mCutMsgBoxMsg, box->mCutMsgBoxTitle, box->mcutMsgBoxStyle,
-                   box->mCutMsgBoxIcon});
+    m_seen.append(
+        {box->mCutMsgBoxMsg, box->mCutMsgBoxTitle, box->mcutMsgBoxStyle, box->mCutMsgBoxIcon});
     if (answer == QLatin1String("close")) {
         box->reject();
         return;
