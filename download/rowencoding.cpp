@@ -1,0 +1,170 @@
+#include "rowencoding.h"
+
+#include <cmath>
+
+namespace qmv {
+
+namespace {
+
+const QString On = QStringLiteral("ON");
+const QString Off = QStringLiteral("OFF");
+const QString Pulse = QStringLiteral("PULSE");
+
+constexpr int LightOn = 128;
+constexpr int LightOff = 64;
+constexpr int Bell2Rings = 32;
+constexpr int Bell1Rings = 16;
+constexpr int PulseMode = 8;
+
+const QStringList WeekDays = {QStringLiteral("Monday"), QStringLiteral("Tuesday"),
+                              QStringLiteral("Wed"),    QStringLiteral("Thurs"),
+                              QStringLiteral("Friday"), QStringLiteral("Sat"),
+                              QStringLiteral("Sun")};
+
+QString cell(const QStringList &cells, int column)
+{
+    return column < cells.size() ? cells.at(column).trimmed() : QString();
+}
+
+bool allDigits(QStringView text)
+{
+    for (QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return !text.isEmpty();
+}
+
+} // namespace
+
+double leadingNumber(const QString &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text.at(i) == QLatin1Char(' ') || text.at(i) == QLatin1Char('\t')))
+        ++i;
+    const qsizetype start = i;
+    if (i < text.size() && (text.at(i) == QLatin1Char('+') || text.at(i) == QLatin1Char('-')))
+        ++i;
+    bool digits = false;
+    while (i < text.size() && text.at(i).isDigit() && text.at(i).unicode() < 128) {
+        ++i;
+        digits = true;
+    }
+    if (i < text.size() && text.at(i) == QLatin1Char('.')) {
+        ++i;
+        while (i < text.size() && text.at(i).isDigit() && text.at(i).unicode() < 128) {
+            ++i;
+            digits = true;
+        }
+    }
+    if (!digits)
+        return 0;
+    return text.mid(start, i - start).toDouble();
+}
+
+long long roundHalfEven(double value)
+{
+    const double floor = std::floor(value);
+    const double fraction = value - floor;
+    if (fraction > 0.5)
+        return static_cast<long long>(floor) + 1;
+    if (fraction < 0.5)
+        return static_cast<long long>(floor);
+    const auto lower = static_cast<long long>(floor);
+    return lower % 2 == 0 ? lower : lower + 1;
+}
+
+bool isClockTime(const QString &text)
+{
+    if (text.size() != 5 || text.at(2) != QLatin1Char(':'))
+        return false;
+    const QStringView view(text);
+    if (!allDigits(view.left(2)) || !allDigits(view.mid(3, 2)))
+        return false;
+    return view.left(2).toInt() <= 23 && view.mid(3, 2).toInt() <= 59;
+}
+
+BellRowEncoding encodeBellRow(const QStringList &cells)
+{
+    const QString rawTime = cells.value(0);
+    if (rawTime.trimmed().isEmpty() || rawTime.size() < 5)
+        return {BellRowEncoding::EndOfProgram, {}, {}};
+
+    const QString time = rawTime.trimmed().left(5);
+    if (!isClockTime(time))
+        return {BellRowEncoding::Refused,
+                {},
+                QStringLiteral("the time \"%1\" is not a time hh:mm").arg(rawTime)};
+
+    int flags = 255;
+    const bool bell1 = cell(cells, 1) == On;
+    const bool bell2 = cell(cells, 4) == On;
+    if (bell1) {
+        flags &= ~Bell1Rings;
+        if (cell(cells, 2) == Pulse)
+            flags &= ~PulseMode;
+    }
+    if (bell2) {
+        flags &= ~Bell2Rings;
+        if (cell(cells, 5) == Pulse)
+            flags &= ~PulseMode;
+    }
+    if (cell(cells, 7) == On)
+        flags &= ~LightOn;
+    else if (cell(cells, 7) == Off)
+        flags &= ~LightOff;
+
+    long long seconds = 0;
+    if (bell1 || bell2) {
+        const int column = bell1 ? 3 : 6;
+        const double value = leadingNumber(cells.value(column));
+        seconds = std::abs(value) < 1e12 ? roundHalfEven(value) : -1;
+        if (seconds < 0 || seconds > 255)
+            return {BellRowEncoding::Refused,
+                    {},
+                    QStringLiteral("the seconds \"%1\" are not from 0 to 255")
+                        .arg(cells.value(column))};
+    }
+
+    QByteArray command = "D" + time.toLatin1();
+    command += QByteArray::number(flags).rightJustified(3, '0');
+    command += QByteArray::number(seconds).rightJustified(2, '0');
+    return {BellRowEncoding::Send, command, {}};
+}
+
+QString clockTextToSend(const QString &typed, const QTime &now)
+{
+    const QString text = typed.trimmed();
+    for (const QString &format : {QStringLiteral("HH:mm"), QStringLiteral("H:mm"),
+                                  QStringLiteral("HH:mm:ss"), QStringLiteral("H:mm:ss")}) {
+        const QTime time = QTime::fromString(text, format);
+        if (time.isValid())
+            return time.toString(QStringLiteral("HH:mm"));
+    }
+    return now.toString(QStringLiteral("HH:mm"));
+}
+
+QByteArray timeCommand(const QString &hhmm, int weekDayIndex)
+{
+    return "T" + hhmm.toLatin1() + QByteArray::number(weekDayIndex + 1).left(1);
+}
+
+std::optional<QByteArray> scheduleRowCommand(const QStringList &cells, int row, QString *why)
+{
+    QByteArray command;
+    for (int column = 0; column < WeekDays.size(); ++column) {
+        const QString value = cell(cells, column);
+        if (value != QLatin1String("1") && value != QLatin1String("2") &&
+            value != QLatin1String("3")) {
+            if (why)
+                *why = QStringLiteral("Bell %1, %2 holds \"%3\", not a program 1, 2 or 3")
+                           .arg(row + 1)
+                           .arg(WeekDays.at(column), cells.value(column));
+            return std::nullopt;
+        }
+        command += value.toLatin1();
+    }
+    return command;
+}
+
+} // namespace qmv
