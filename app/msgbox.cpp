@@ -31,6 +31,8 @@ frmMsgBox::frmMsgBox(QWidget *parent) : QDialog(parent)
     m_lblMsg->setGeometry(twRect(1080, 210, 4605, 690));
     m_lblMsg->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_lblMsg->setWordWrap(true);
+    // Messages carry file names, which may hold '<' or '&'; never read them as markup.
+    m_lblMsg->setTextFormat(Qt::PlainText);
 
     auto frame = [this](const char *name, int top) {
         auto *f = new QFrame(this);
