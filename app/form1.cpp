@@ -1,0 +1,166 @@
+#include "form1.h"
+
+#include "lifecycle.h"
+#include "msgbox.h"
+#include "paths.h"
+#include "twips.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+
+using qmv::tw;
+using qmv::twRect;
+
+namespace {
+
+const QString ToolTitle = QStringLiteral("Quorvanite");
+
+bool ensureFolder(const QString &path, QString *error)
+{
+    if (QFileInfo(path).isDir() || QDir().mkpath(path))
+        return true;
+    if (error)
+        *error =
+            QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(path));
+    return false;
+}
+
+} // namespace
+
+Form1::Form1(QWidget *parent)
+    : QWidget(parent), m_runFileDialog([](QFileDialog &dialog) { return dialog.exec(); })
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("QMV"));
+    setFixedSize(tw(11910), tw(8625));
+
+    // Created first so that the caption is drawn over the picture.
+    auto *imgAddress = new QLabel(this);
+    imgAddress->setObjectName(QStringLiteral("imgAddress"));
+    imgAddress->setGeometry(twRect(45, 0, 11775, 7695));
+    imgAddress->setScaledContents(true);
+    // A picture that is missing or unreadable leaves the area empty.
+    const QString address = qmv::paths::vendorPicture(QStringLiteral("Address.jpg"));
+    if (QFile::exists(address))
+        imgAddress->setPixmap(QPixmap(address));
+
+    auto *label3 = new QLabel(QStringLiteral("Quorvanite"), this);
+    label3->setObjectName(QStringLiteral("Label3"));
+    label3->setGeometry(twRect(1080, 120, 9555, 2355));
+    label3->setFont(QFont(QStringLiteral("Verdana"), 72));
+    label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto button = [this](const char *name, const QString &picture, const QString &says, int left) {
+        auto *b = new QPushButton(this);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(twRect(left, 7920, 3015, 675));
+        b->setIcon(QIcon(picture));
+        b->setIconSize(b->size() - QSize(8, 8));
+        b->setToolTip(says);
+        b->setAccessibleName(says);
+        b->setAutoDefault(false);
+        return b;
+    };
+    auto *cmdNewProg = button("cmdNewProg", QStringLiteral(":/qmv/new-program.png"),
+                              QStringLiteral("New program"), 0);
+    auto *cmdEditProg = button("cmdEditProg", QStringLiteral(":/qmv/edit-program.png"),
+                               QStringLiteral("Edit program"), 4440);
+    auto *cmdMainExit =
+        button("cmdMainExit", QStringLiteral(":/qmv/exit.png"), QStringLiteral("Exit"), 8880);
+
+    connect(cmdNewProg, &QPushButton::clicked, this, [this] { chooseProgramFile(false); });
+    connect(cmdEditProg, &QPushButton::clicked, this, [this] { chooseProgramFile(true); });
+    connect(cmdMainExit, &QPushButton::clicked, this, &Form1::confirmExit);
+}
+
+std::unique_ptr<Form1> Form1::start()
+{
+    QString error;
+    if (!ensureFolders(&error)) {
+        QMessageBox box(QMessageBox::Critical, ToolTitle, error, QMessageBox::Ok);
+        box.exec();
+        return nullptr;
+    }
+    return std::make_unique<Form1>();
+}
+
+bool Form1::ensureFolders(QString *error)
+{
+    return ensureFolder(qmv::paths::dataDir(), error) &&
+           ensureFolder(qmv::paths::tmpDir(), error) && ensureFolder(qmv::paths::confgDir(), error);
+}
+
+void Form1::setFileDialogRunner(FileDialogRunner runner)
+{
+    m_runFileDialog = std::move(runner);
+}
+
+void Form1::openEditor()
+{
+    // The editor window opens here and reads pgmEditing, fileProgFile and fileProgFileTitle.
+}
+
+void Form1::chooseProgramFile(bool editing)
+{
+    // The data folder may have been deleted while the tool ran.
+    QString error;
+    if (!ensureFolder(qmv::paths::dataDir(), &error)) {
+        tell(error);
+        return;
+    }
+
+    QFileDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("CommonDialog1"));
+    dialog.setNameFilter(QStringLiteral("qmv file(*.qmv)"));
+    dialog.setDefaultSuffix(QStringLiteral("qmv"));
+    dialog.setDirectory(qmv::paths::dataDir());
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(editing ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (m_runFileDialog(dialog) != QDialog::Accepted)
+        return;
+
+    fileProgFile = dialog.selectedFiles().value(0);
+    fileProgFileTitle = fileProgFile.isEmpty() ? QString() : QFileInfo(fileProgFile).fileName();
+    if (fileProgFile.isEmpty()) {
+        tell(QStringLiteral("No file Selected"));
+        return;
+    }
+
+    const QFileInfo chosen(fileProgFile);
+    if (editing && !chosen.exists()) {
+        tell(QStringLiteral("File does not exist"));
+        return;
+    }
+    // A new name needs an existing folder; an existing name must be a file the editor can read.
+    const bool usable =
+        chosen.exists() ? chosen.isFile() && chosen.isReadable() : chosen.absoluteDir().exists();
+    if (!usable) {
+        tell(QStringLiteral("Unknown error Opening File ") +
+             QDir::toNativeSeparators(fileProgFile));
+        return;
+    }
+
+    pgmEditing = editing;
+    openEditor();
+}
+
+void Form1::confirmExit()
+{
+    const int answer =
+        ShowMessageBox(QStringLiteral("Are you sure ?\r\nDo you really want to Exit ? ? ?"),
+                       QStringLiteral("Confirm Program Close"), 2, 2);
+    if (answer == frmMsgBox::Yes)
+        qmv::endProgram();
+}
+
+void Form1::tell(const QString &text)
+{
+    QMessageBox box(QMessageBox::NoIcon, ToolTitle, text, QMessageBox::Ok, this);
+    box.exec();
+}
