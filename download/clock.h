@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QDateTime>
+
+#include <chrono>
+
+namespace qmv {
+
+// The clock the controller waits measure time with. The waits count whole seconds of the date and
+// time (so midnight does not disturb them) and block in the event loop until the clock reaches a
+// given moment; realTimeUntil() says how long that is in real time, so a test clock that runs
+// faster makes the 30, 60 and 120 second limits pass in a fraction of that.
+class Clock
+{
+public:
+    virtual ~Clock() = default;
+
+    // The date and time, to the whole second.
+    virtual QDateTime now() const = 0;
+    // Real time until now() is no longer earlier than `moment`; zero when it already is not.
+    virtual std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const = 0;
+};
+
+class SystemClock : public Clock
+{
+public:
+    QDateTime now() const override;
+    std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override;
+};
+
+// Cuts a date and time down to the whole second.
+QDateTime wholeSecond(const QDateTime &moment);
+
+} // namespace qmv

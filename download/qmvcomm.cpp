@@ -1,0 +1,354 @@
+#include "qmvcomm.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+namespace qmv {
+
+QString serialPortName()
+{
+    const QString fromEnvironment = qEnvironmentVariable("QMV_SERIAL_PORT");
+    if (!fromEnvironment.isEmpty())
+        return fromEnvironment;
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM1");
+#else
+    return QStringLiteral("/dev/ttyS0");
+#endif
+}
+
+void decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL)
+{
+    // A line end or a noise byte in front would otherwise block every later reply for good.
+    static const QByteArray letters("HJLACK");
+    qsizetype skip = 0;
+    while (skip < buffer.size() && !letters.contains(buffer.at(skip)))
+        ++skip;
+    buffer.remove(0, skip);
+    if (buffer.isEmpty())
+        return;
+    switch (buffer.at(0)) {
+    case 'H':
+        flagH = true;
+        break;
+    case 'J':
+        flagJ = true;
+        break;
+    case 'L':
+        flagL = true;
+        break;
+    default:
+        break;
+    }
+    buffer.remove(0, 1);
+}
+
+} // namespace qmv
+
+namespace {
+
+// The exit code our own wake-ups give the wait's event loop; any other code means the
+// application is quitting every loop.
+constexpr int wokenCode = 0x514d;
+
+class WaitGuard
+{
+public:
+    explicit WaitGuard(bool &waiting, bool &stopRequested) : m_waiting(waiting)
+    {
+        m_waiting = true;
+        stopRequested = false;
+    }
+    ~WaitGuard() { m_waiting = false; }
+    WaitGuard(const WaitGuard &) = delete;
+    WaitGuard &operator=(const WaitGuard &) = delete;
+
+private:
+    bool &m_waiting;
+};
+
+} // namespace
+
+qmvComm::qmvComm(QObject *parent) : QObject(parent)
+{
+    m_bufferTimer.setObjectName(QStringLiteral("qmvBufferTimer"));
+    m_bufferTimer.setInterval(decoderInterval);
+    m_bufferTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_bufferTimer, &QTimer::timeout, this, &qmvComm::DecodeReply);
+    connect(&m_port, &QSerialPort::readyRead, this, &qmvComm::wake);
+    connect(&m_port, &QSerialPort::errorOccurred, this, &qmvComm::onError);
+}
+
+qmvComm::~qmvComm()
+{
+    ClosePort();
+}
+
+qmvComm &qmvComm::instance()
+{
+    // Destroyed while the application object still exists, so the port's notifiers go with it.
+    static qmvComm *comm = [] {
+        auto *created = new qmvComm;
+        qAddPostRoutine([] { delete &qmvComm::instance(); });
+        return created;
+    }();
+    return *comm;
+}
+
+void qmvComm::SetupPort()
+{
+    m_port.setPortName(qmv::serialPortName());
+    m_port.setBaudRate(QSerialPort::Baud9600);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+bool qmvComm::OpenPort()
+{
+    if (m_port.isOpen())
+        ClosePort();
+    m_failed = false;
+    m_error.clear();
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_error = m_port.errorString();
+        m_port.clearError();
+        return false;
+    }
+    return true;
+}
+
+void qmvComm::ClosePort()
+{
+    abortWaits();
+    if (!m_port.isOpen())
+        return;
+    if (!m_failed)
+        m_port.flush();
+    m_port.close();
+}
+
+bool qmvComm::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+QString qmvComm::errorString() const
+{
+    return m_error;
+}
+
+qmvComm::Outcome qmvComm::WaitForReady()
+{
+    if (m_waiting)
+        return Outcome::Busy;
+    flagH = false;
+    flagJ = false;
+    flagL = false;
+    return directWait(QByteArrayLiteral("B"), 'R', readyCycle, readyLimit,
+                      QStringLiteral("SYSTEM NOT RESPONDING . . ."));
+}
+
+qmvComm::Outcome qmvComm::StartErase()
+{
+    if (m_waiting)
+        return Outcome::Busy;
+    if (!sendCommand(QByteArrayLiteral("E")))
+        return Outcome::PortError;
+    return directWait({}, 'A', eraseCycle, eraseRequestLimit,
+                      QStringLiteral("SYSTEM NOT RESPONDING 2 . . ."));
+}
+
+qmvComm::Outcome qmvComm::WaitEraseDone()
+{
+    return directWait({}, 'C', eraseCycle, eraseDoneLimit,
+                      QStringLiteral("SYSTEM NOT RESPONDING 2 . . ."));
+}
+
+qmvComm::Outcome qmvComm::directWait(const QByteArray &cycleCommand, char awaited,
+                                     std::chrono::seconds cycle, std::chrono::seconds limit,
+                                     const QString &message)
+{
+    if (m_waiting)
+        return Outcome::Busy;
+    if (!portUsable())
+        return Outcome::PortError;
+    const WaitGuard guard(m_waiting, m_stopRequested);
+    const QByteArray wanted(1, awaited);
+
+    const QDateTime start = clock().now();
+    QByteArray lastRead;
+    for (;;) {
+        if (lastRead == wanted)
+            return Outcome::Ok;
+        if (clock().now() >= start.addSecs(limit.count()))
+            return timedOut(message);
+        if (!cycleCommand.isEmpty() && !sendCommand(cycleCommand))
+            return Outcome::PortError;
+        const QDateTime cycleEnd = clock().now().addSecs(cycle.count());
+        while (lastRead != wanted && clock().now() < cycleEnd) {
+            // Data that came while a nested loop ran raises no new readyRead: look first.
+            if (m_port.bytesAvailable() == 0) {
+                if (!sleepUntil(cycleEnd)) {
+                    stopDecoder();
+                    return Outcome::Stopped;
+                }
+                if (m_stopRequested)
+                    return Outcome::Stopped;
+                if (!portUsable())
+                    return Outcome::PortError;
+                if (m_port.bytesAvailable() == 0)
+                    continue;
+            }
+            // Each read replaces the last: the awaited letter counts only as a read of its own.
+            lastRead = m_port.readAll();
+        }
+    }
+}
+
+qmvComm::Outcome qmvComm::waitForFlag(const bool &flag, const QString &message)
+{
+    if (m_waiting)
+        return Outcome::Busy;
+    const WaitGuard guard(m_waiting, m_stopRequested);
+
+    const QDateTime deadline = clock().now().addSecs(flagLimit.count());
+    while (!flag) {
+        if (!m_port.isOpen())
+            return Outcome::PortError;
+        // A port that has failed brings no more replies, but those it brought before still count.
+        if (m_failed && m_port.bytesAvailable() == 0 && !replyBuffer.contains('H') &&
+            !replyBuffer.contains('J') && !replyBuffer.contains('L'))
+            return Outcome::PortError;
+        if (clock().now() >= deadline)
+            return timedOut(message);
+        if (!sleepUntil(deadline)) {
+            stopDecoder();
+            return Outcome::Stopped;
+        }
+        if (m_stopRequested)
+            return Outcome::Stopped;
+    }
+    return Outcome::Ok;
+}
+
+qmvComm::Outcome qmvComm::timedOut(const QString &message)
+{
+    if (showMessage)
+        showMessage(message);
+    // The window may have been closed while its message was up.
+    return m_stopRequested ? Outcome::Stopped : Outcome::TimedOut;
+}
+
+bool qmvComm::sendCommand(const QByteArray &command)
+{
+    if (!portUsable())
+        return false;
+    if (m_port.write(command) != command.size()) {
+        m_error = m_port.errorString();
+        return false;
+    }
+    // Out now rather than at the next turn of the event loop: the port may be closed before that.
+    m_port.flush();
+    return !m_failed;
+}
+
+void qmvComm::DecodeReply()
+{
+    if (m_port.isOpen())
+        replyBuffer += m_port.readAll();
+    const qsizetype before = replyBuffer.size();
+    qmv::decodeStep(replyBuffer, flagH, flagJ, flagL);
+    if (replyBuffer.size() != before)
+        wake();
+}
+
+void qmvComm::startDecoder()
+{
+    m_bufferTimer.start();
+}
+
+void qmvComm::stopDecoder()
+{
+    m_bufferTimer.stop();
+}
+
+bool qmvComm::decoderRunning() const
+{
+    return m_bufferTimer.isActive();
+}
+
+bool qmvComm::isWaiting() const
+{
+    return m_waiting;
+}
+
+void qmvComm::setClock(const qmv::Clock *clock)
+{
+    m_clock = clock;
+}
+
+void qmvComm::abortWaits()
+{
+    stopDecoder();
+    if (!m_waiting)
+        return;
+    m_stopRequested = true;
+    wake();
+}
+
+bool qmvComm::sleepUntil(const QDateTime &moment)
+{
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
+    connect(&timer, &QTimer::timeout, &loop, [&loop] { loop.exit(wokenCode); });
+    timer.start(clock().realTimeUntil(moment));
+    m_loop = &loop;
+    const int code = loop.exec();
+    m_loop = nullptr;
+    return code == wokenCode;
+}
+
+void qmvComm::wake()
+{
+    if (m_loop)
+        m_loop->exit(wokenCode);
+}
+
+void qmvComm::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+        return;
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        m_failed = true;
+        m_error = m_port.errorString();
+        wake();
+        return;
+    default:
+        // Modem-line queries a pseudo-terminal does not support, and the like: not fatal, but
+        // the error would stay set until cleared.
+        m_port.clearError();
+        return;
+    }
+}
+
+bool qmvComm::portUsable()
+{
+    if (!m_port.isOpen()) {
+        if (m_error.isEmpty())
+            m_error = tr("The serial port %1 is not open.").arg(m_port.portName());
+        return false;
+    }
+    return !m_failed;
+}
+
+const qmv::Clock &qmvComm::clock() const
+{
+    return m_clock ? *m_clock : m_systemClock;
+}

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "clock.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+
+class QEventLoop;
+
+namespace qmv {
+
+// Serial port 1 of the controller's original desktop: "COM1" on Windows, "/dev/ttyS0" elsewhere,
+// unless $QMV_SERIAL_PORT names another device.
+QString serialPortName();
+
+// One step of the reply decoder on `buffer`: drops what stands before the first reply letter
+// (spaces, line ends, noise), then decodes that one letter: "H", "J", "L" set their flag, "A",
+// "C", "K" are dropped without effect. At most one letter per step; an empty buffer stays empty.
+void decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL);
+
+} // namespace qmv
+
+// The link to the bell controller: the serial port, the commands, the waits for the controller's
+// replies and the decoder that turns the later replies into flags. No widgets: whoever uses it
+// shows its time-out messages through `showMessage`.
+//
+// One instance lives as long as the program (instance()), so the reply buffer and the flags
+// outlive a closed download window. Tests make their own instances.
+//
+// Use by the download window:
+//   connect, erase:  SetupPort(); OpenPort() (false: show errorString());
+//                    WaitForReady(); StartErase(); WaitEraseDone(); then startDecoder().
+//   later commands:  flagJ = false; sendCommand("T08:303"); waitForFlag(flagJ, "Time Setting
+//                    Problems . . ."); the flag waits rely on the decoder running.
+//   RETRY, EXIT, closing the window: ClosePort(), which first ends any running wait (it returns
+//                    Outcome::Stopped at once, shows nothing) and stops the decoder.
+//   ending the program: connect qmv::Lifecycle::aboutToEnd to abortWaits().
+//
+// Every wait blocks in a nested event loop, so timers, clicks and the closing of windows are
+// handled while it runs; it returns Outcome::Busy at once when another wait is still running
+// (started from an event handled inside that one). Never start a wait from a slot connected to
+// the port's readyRead.
+class qmvComm : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Outcome
+    {
+        Ok,        // the awaited reply came
+        TimedOut,  // the limit passed; the message has been shown and answered
+        Stopped,   // ended from outside (abortWaits, ClosePort, the application quitting)
+        PortError, // the port is not open, has failed or a write failed: see errorString()
+        Busy,      // another wait is running
+    };
+    Q_ENUM(Outcome)
+
+    static constexpr std::chrono::seconds readyCycle{3};
+    static constexpr std::chrono::seconds readyLimit{30};
+    static constexpr std::chrono::seconds eraseCycle{10};
+    static constexpr std::chrono::seconds eraseRequestLimit{60};
+    static constexpr std::chrono::seconds eraseDoneLimit{120};
+    static constexpr std::chrono::seconds flagLimit{30};
+    static constexpr std::chrono::milliseconds decoderInterval{10};
+
+    explicit qmvComm(QObject *parent = nullptr);
+    ~qmvComm() override;
+
+    static qmvComm &instance();
+
+    // Shows a time-out message ("SYSTEM NOT RESPONDING . . ." and the callers' flag-wait
+    // messages) and returns only once the user has answered it; the download window passes
+    // ShowMessageBox(message, "qmv...", 3, 1). When unset, time-outs show nothing.
+    std::function<void(const QString &message)> showMessage;
+
+    // Replies received but not yet decoded; never emptied other than by decoding.
+    QByteArray replyBuffer;
+    bool flagH = false;
+    bool flagJ = false;
+    bool flagL = false;
+
+    // Names the device (qmv::serialPortName()) and sets 9600 baud, no parity, 8 data bits, 1 stop
+    // bit, no flow control. DTR and RTS are left as they are.
+    void SetupPort();
+    // Opens the port for reading and writing (closing it first when open). False when it cannot
+    // be opened: errorString() then holds the port's text.
+    bool OpenPort();
+    // Ends any running wait and stops the decoder, sends what is still buffered, closes the port.
+    void ClosePort();
+    bool isOpen() const;
+    // The port's error text of the last failure (opening, reading, writing).
+    QString errorString() const;
+
+    // Sends "B" about every 3 seconds until a read is exactly "R"; 30 s limit, message
+    // "SYSTEM NOT RESPONDING . . .". Clears flagH, flagJ and flagL first.
+    Outcome WaitForReady();
+    // Sends "E" once and waits for a read that is exactly "A"; 60 s limit, message
+    // "SYSTEM NOT RESPONDING 2 . . .".
+    Outcome StartErase();
+    // Waits for a read that is exactly "C"; 120 s limit, message "SYSTEM NOT RESPONDING 2 . . .".
+    Outcome WaitEraseDone();
+    // Waits until `flag` (flagH, flagJ or flagL of this object) is true, for 30 s, then shows
+    // `message`. A flag already true ends it at once. Does not clear the flag. The decoder must be
+    // running for the flag to be set. Returns PortError at once, without a message, when the port
+    // is closed or has failed.
+    Outcome waitForFlag(const bool &flag, const QString &message);
+
+    // Sends a command in one write; nothing is appended. False, with errorString(), when the port
+    // is not open, has failed or the write fails.
+    bool sendCommand(const QByteArray &command);
+
+    // One decoder step: appends what the port has received to replyBuffer, then decodeStep().
+    void DecodeReply();
+    // The decoder: DecodeReply() on every tick of the 10 ms qmvBufferTimer.
+    void startDecoder();
+    void stopDecoder();
+    bool decoderRunning() const;
+
+    bool isWaiting() const;
+
+    // The clock the waits use; nullptr restores the system clock. Not owned.
+    void setClock(const qmv::Clock *clock);
+
+public slots:
+    // Ends a running wait at once with Outcome::Stopped and no message, and stops the decoder.
+    void abortWaits();
+
+private:
+    Outcome directWait(const QByteArray &cycleCommand, char awaited, std::chrono::seconds cycle,
+                       std::chrono::seconds limit, const QString &message);
+    Outcome timedOut(const QString &message);
+    bool sleepUntil(const QDateTime &moment);
+    void wake();
+    void onError(QSerialPort::SerialPortError error);
+    bool portUsable();
+    const qmv::Clock &clock() const;
+
+    QSerialPort m_port;
+    QTimer m_bufferTimer;
+    qmv::SystemClock m_systemClock;
+    const qmv::Clock *m_clock = nullptr;
+    QString m_error;
+    bool m_failed = false;
+    bool m_waiting = false;
+    bool m_stopRequested = false;
+    QEventLoop *m_loop = nullptr;
+};

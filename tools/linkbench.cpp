@@ -1,0 +1,101 @@
+// qmv-link-bench: what the link costs. Processor time used during a 10-second wait that gets no
+// reply, and the round trip of a bell row and its "H" with the decoder running.
+
+#include "qmvcomm.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+
+namespace {
+
+double processorSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+bool startSimulator(QProcess &sim, const QStringList &arguments)
+{
+    sim.start(QStringLiteral(QMV_CONTROLLER_SIM), arguments);
+    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000))
+        return false;
+    qputenv("QMV_SERIAL_PORT", sim.readLine().trimmed());
+    return true;
+}
+
+void stopSimulator(QProcess &sim)
+{
+    sim.terminate();
+    sim.waitForFinished();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int rows = argc > 1 ? std::max(10, QByteArray(argv[1]).toInt()) : 1000;
+    qmvComm comm;
+
+    QProcess silent;
+    if (!startSimulator(silent, {QStringLiteral("--silent"), QStringLiteral("R")})) {
+        std::fprintf(stderr, "cannot start the simulator\n");
+        return 1;
+    }
+    comm.SetupPort();
+    if (!comm.OpenPort()) {
+        std::fprintf(stderr, "%s\n", qPrintable(comm.errorString()));
+        return 1;
+    }
+    QTimer::singleShot(10000, &comm, &qmvComm::abortWaits);
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuBefore = processorSeconds();
+    comm.WaitForReady();
+    const double cpu = processorSeconds() - cpuBefore;
+    const double seconds = double(wall.elapsed()) / 1000.0;
+    comm.ClosePort();
+    stopSimulator(silent);
+    std::printf("wait without reply: %.2f s, processor %.3f s = %.2f %% of one core\n", seconds,
+                cpu, 100.0 * cpu / seconds);
+
+    QProcess answering;
+    if (!startSimulator(answering, {})) {
+        std::fprintf(stderr, "cannot start the simulator\n");
+        return 1;
+    }
+    comm.SetupPort();
+    if (!comm.OpenPort()) {
+        std::fprintf(stderr, "%s\n", qPrintable(comm.errorString()));
+        return 1;
+    }
+    comm.startDecoder();
+    QList<double> trips;
+    for (int i = 0; i < rows; ++i) {
+        comm.flagH = false;
+        QElapsedTimer trip;
+        trip.start();
+        comm.sendCommand(QByteArrayLiteral("D07:4523105"));
+        if (comm.waitForFlag(comm.flagH, QStringLiteral("Prog Setting Problems . . .")) !=
+            qmvComm::Outcome::Ok) {
+            std::fprintf(stderr, "row %d not answered\n", i);
+            return 1;
+        }
+        trips.append(double(trip.nsecsElapsed()) / 1e6);
+    }
+    comm.ClosePort();
+    stopSimulator(answering);
+    std::sort(trips.begin(), trips.end());
+    std::printf("bell row round trip over %d rows: median %.2f ms, 99th percentile %.2f ms, "
+                "max %.2f ms\n",
+                rows, trips.at(trips.size() / 2), trips.at(trips.size() * 99 / 100), trips.last());
+    return 0;
+}
