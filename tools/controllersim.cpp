@@ -130,6 +130,12 @@ private:
     {
         for (const qmvsim::Command &command : commands) {
             std::fprintf(stderr, "received %s\n", printable(command.bytes).constData());
+            // Not right after the last reply: a hang-up flushes what the tool has not read yet.
+            if (m_responder.hangUpDue()) {
+                std::fprintf(stderr, "hanging up\n");
+                QCoreApplication::exit(0);
+                return;
+            }
             m_timetable.add(command);
             for (const qmvsim::Reply &reply : m_responder.answer(command)) {
                 if (reply.delayMs > 0)
@@ -140,11 +146,6 @@ private:
             if (command.kind == qmvsim::Command::Finish) {
                 std::fputs(qPrintable(m_timetable.text()), stdout);
                 std::fflush(stdout);
-            }
-            if (m_responder.hangUpDue()) {
-                std::fprintf(stderr, "hanging up\n");
-                QCoreApplication::exit(0);
-                return;
             }
         }
     }
@@ -200,9 +201,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption reply(QStringLiteral("reply"),
                                    QStringLiteral("Send these bytes instead of the reply."),
                                    QStringLiteral("letter:bytes"));
-    const QCommandLineOption hangUp(QStringLiteral("hangup-after-rows"),
-                                    QStringLiteral("Hang up once N bell rows are answered."),
-                                    QStringLiteral("N"));
+    const QCommandLineOption hangUp(
+        QStringLiteral("hangup-after-rows"),
+        QStringLiteral("Answer N bell rows, hang up at the next command."), QStringLiteral("N"));
     options.addOptions(
         {link, transcript, eraseTime, silent, answerAfter, delay, noise, reply, hangUp});
     options.process(app);

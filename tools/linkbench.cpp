@@ -59,13 +59,13 @@ int main(int argc, char *argv[])
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = processorSeconds();
-    comm.WaitForReady();
+    const qmvComm::Outcome outcome = comm.WaitForReady();
     const double cpu = processorSeconds() - cpuBefore;
     const double seconds = double(wall.elapsed()) / 1000.0;
     comm.ClosePort();
     stopSimulator(silent);
-    std::printf("wait without reply: %.2f s, processor %.3f s = %.2f %% of one core\n", seconds,
-                cpu, 100.0 * cpu / seconds);
+    std::printf("wait without reply (outcome %d): %.2f s, processor %.3f s = %.2f %% of one core\n",
+                int(outcome), seconds, cpu, 100.0 * cpu / seconds);
 
     QProcess answering;
     if (!startSimulator(answering, {})) {

@@ -1,0 +1,601 @@
+#include "qmvcomm.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+
+using Outcome = qmvComm::Outcome;
+
+namespace {
+
+// The wall clock, running `factor` times faster: the 30, 60 and 120 second limits pass in a
+// fraction of a second, still counted in whole seconds.
+class FastClock : public qmv::Clock
+{
+public:
+    explicit FastClock(double factor) : m_factor(factor) { m_real.start(); }
+
+    QDateTime now() const override
+    {
+        return qmv::wholeSecond(m_base.addMSecs(qint64(double(m_real.elapsed()) * m_factor)));
+    }
+
+    std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override
+    {
+        const double due = std::ceil(double(m_base.msecsTo(moment)) / m_factor);
+        return std::chrono::milliseconds(std::max<qint64>(0, qint64(due) - m_real.elapsed()));
+    }
+
+private:
+    double m_factor;
+    QDateTime m_base = QDateTime::currentDateTime();
+    QElapsedTimer m_real;
+};
+
+// qmv-controller-sim on its own pseudo-terminal; QMV_SERIAL_PORT points the link at it.
+class Simulator
+{
+public:
+    bool start(const QStringList &faults)
+    {
+        m_process.start(qEnvironmentVariable("QMV_CONTROLLER_SIM"),
+                        QStringList{QStringLiteral("--transcript"), transcriptPath()} + faults);
+        if (!m_process.waitForStarted() || !m_process.waitForReadyRead(5000))
+            return false;
+        device = QString::fromLocal8Bit(m_process.readLine().trimmed());
+        qputenv("QMV_SERIAL_PORT", device.toLocal8Bit());
+        return !device.isEmpty();
+    }
+
+    QByteArray received() const
+    {
+        QFile file(transcriptPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // What it printed after its device line.
+    QByteArray output()
+    {
+        m_process.waitForReadyRead(200);
+        return m_process.readAll();
+    }
+
+    QProcess::ProcessState state() const { return m_process.state(); }
+
+    ~Simulator()
+    {
+        m_process.terminate();
+        m_process.waitForFinished();
+    }
+
+    QString device;
+
+private:
+    QString transcriptPath() const { return m_dir.filePath(QStringLiteral("received")); }
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+QByteArray times(char letter, int count)
+{
+    return QByteArray(count, letter);
+}
+
+} // namespace
+
+class tst_QmvComm : public QObject
+{
+    Q_OBJECT
+
+private:
+    // A link with its own messages recorded, on the simulator, port open.
+    bool openOn(qmvComm &comm, Simulator &sim, const QStringList &faults);
+    QStringList m_messages;
+    FastClock m_fastClock{100.0};
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void serialPortName_data();
+    void serialPortName();
+
+    void decodeSteps_data();
+    void decodeSteps();
+    void decoderOnTheLine_data();
+    void decoderOnTheLine();
+
+    void directWaits_data();
+    void directWaits();
+    void readyCountsWholeSeconds();
+
+    void flagWaits_data();
+    void flagWaits();
+
+    void endedFromOutside_data();
+    void endedFromOutside();
+    void endedWhileMessageIsUp();
+    void secondWaitIsRefused();
+
+    void portDoesNotExist();
+    void controllerHangsUp();
+    void wholeDownloadReachesTheController();
+};
+
+bool tst_QmvComm::openOn(qmvComm &comm, Simulator &sim, const QStringList &faults)
+{
+    if (!sim.start(faults))
+        return false;
+    comm.showMessage = [this](const QString &message) { m_messages << message; };
+    comm.SetupPort();
+    return comm.OpenPort();
+}
+
+void tst_QmvComm::initTestCase()
+{
+    if (!QFile::exists(qEnvironmentVariable("QMV_CONTROLLER_SIM")))
+        QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
+}
+
+void tst_QmvComm::init()
+{
+    m_messages.clear();
+}
+
+void tst_QmvComm::serialPortName_data()
+{
+    QTest::addColumn<QByteArray>("environment");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("environment names a device") << QByteArray("/dev/pts/7") << "/dev/pts/7";
+#ifdef Q_OS_WIN
+    QTest::newRow("environment empty") << QByteArray() << "COM1";
+#else
+    QTest::newRow("environment empty") << QByteArray() << "/dev/ttyS0";
+#endif
+}
+
+void tst_QmvComm::serialPortName()
+{
+    QFETCH(QByteArray, environment);
+    QFETCH(QString, expected);
+
+    const QByteArray saved = qgetenv("QMV_SERIAL_PORT");
+    qputenv("QMV_SERIAL_PORT", environment);
+    const QString name = qmv::serialPortName();
+    qputenv("QMV_SERIAL_PORT", saved);
+    QCOMPARE(name, expected);
+}
+
+void tst_QmvComm::decodeSteps_data()
+{
+    QTest::addColumn<QByteArray>("buffer");
+    QTest::addColumn<int>("steps");
+    QTest::addColumn<QByteArray>("flags"); // the flags set afterwards, of "HJL"
+    QTest::addColumn<QByteArray>("left");
+
+    QTest::newRow("two spaces then H and J, one step")
+        << QByteArray("  HJ") << 1 << QByteArray("H") << QByteArray("J");
+    QTest::newRow("two spaces then H and J, two steps")
+        << QByteArray("  HJ") << 2 << QByteArray("HJ") << QByteArray();
+    QTest::newRow("one letter per step")
+        << QByteArray("LJH") << 1 << QByteArray("L") << QByteArray("JH");
+    QTest::newRow("noise in front of H is dropped")
+        << QByteArray("XH") << 1 << QByteArray("H") << QByteArray();
+    QTest::newRow("line ends between replies")
+        << QByteArray("H\r\nJ\r\n") << 2 << QByteArray("HJ") << QByteArray("\r\n");
+    QTest::newRow("A, C and K have no effect")
+        << QByteArray("ACK") << 3 << QByteArray() << QByteArray();
+    QTest::newRow("K before H takes its own step")
+        << QByteArray("KH") << 1 << QByteArray() << QByteArray("H");
+    QTest::newRow("lower case is noise") << QByteArray("hjl") << 1 << QByteArray() << QByteArray();
+    QTest::newRow("empty buffer") << QByteArray() << 1 << QByteArray() << QByteArray();
+    QTest::newRow("noise only") << QByteArray("\r\n\x00?", 4) << 1 << QByteArray() << QByteArray();
+}
+
+void tst_QmvComm::decodeSteps()
+{
+    QFETCH(QByteArray, buffer);
+    QFETCH(int, steps);
+    QFETCH(QByteArray, flags);
+    QFETCH(QByteArray, left);
+
+    qmvComm comm;
+    comm.replyBuffer = buffer;
+    for (int i = 0; i < steps; ++i)
+        comm.DecodeReply();
+    QCOMPARE(comm.flagH, flags.contains('H'));
+    QCOMPARE(comm.flagJ, flags.contains('J'));
+    QCOMPARE(comm.flagL, flags.contains('L'));
+    QCOMPARE(comm.replyBuffer, left);
+}
+
+void tst_QmvComm::decoderOnTheLine_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QByteArray>("flags"); // every flag the replies to two rows set
+
+    QTest::newRow("plain replies") << QStringList() << QByteArray("H");
+    QTest::newRow("line end after each reply")
+        << QStringList{QStringLiteral("--noise"), QStringLiteral("H:\\r\\n")} << QByteArray("H");
+    QTest::newRow("several letters in one read")
+        << QStringList{QStringLiteral("--reply"), QStringLiteral("H: H J L")} << QByteArray("HJL");
+}
+
+// Two rows, each answered: the second reply must still get through whatever came with the first.
+void tst_QmvComm::decoderOnTheLine()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(QByteArray, flags);
+
+    qmvComm comm;
+    Simulator sim;
+    QVERIFY(openOn(comm, sim, faults));
+    comm.startDecoder();
+    for (int row = 0; row < 2; ++row) {
+        comm.flagH = false;
+        QVERIFY(comm.sendCommand(QByteArrayLiteral("D07:4523105")));
+        QCOMPARE(comm.waitForFlag(comm.flagH, QStringLiteral("Prog Setting Problems . . .")),
+                 Outcome::Ok);
+    }
+    QTRY_VERIFY(comm.replyBuffer.isEmpty());
+    QCOMPARE(comm.flagJ, flags.contains('J'));
+    QCOMPARE(comm.flagL, flags.contains('L'));
+    QCOMPARE(m_messages, QStringList());
+}
+
+void tst_QmvComm::directWaits_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<Outcome>("outcome"); // of the last step
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("received");
+    QTest::addColumn<int>("fromSeconds"); // clock seconds the last step took
+    QTest::addColumn<int>("toSeconds");
+
+    const QString notResponding = QStringLiteral("SYSTEM NOT RESPONDING . . .");
+    const QString notResponding2 = QStringLiteral("SYSTEM NOT RESPONDING 2 . . .");
+
+    QTest::newRow("R to the third B")
+        << QStringList{QStringLiteral("--answer-after"), QStringLiteral("R:3")} << "ready"
+        << Outcome::Ok << QString() << times('B', 3) << 6 << 9;
+    QTest::newRow("R with CR in one read is not recognised")
+        << QStringList{QStringLiteral("--noise"), QStringLiteral("R:\\r")} << "ready"
+        << Outcome::TimedOut << notResponding << times('B', 10) << 30 << 33;
+    QTest::newRow("no R within 30 s")
+        << QStringList{QStringLiteral("--silent"), QStringLiteral("B")} << "ready"
+        << Outcome::TimedOut << notResponding << times('B', 10) << 30 << 33;
+    QTest::newRow("erase requested and done")
+        << QStringList{QStringLiteral("--erase-time"), QStringLiteral("300")} << "erase done"
+        << Outcome::Ok << QString() << QByteArray("E") << 20 << 40;
+    QTest::newRow("no A within 60 s, E sent once")
+        << QStringList{QStringLiteral("--silent"), QStringLiteral("A"), QStringLiteral("--silent"),
+                       QStringLiteral("C")}
+        << "erase" << Outcome::TimedOut << notResponding2 << QByteArray("E") << 60 << 70;
+    QTest::newRow("A with noise is not recognised")
+        << QStringList{QStringLiteral("--reply"), QStringLiteral("A:A "),
+                       QStringLiteral("--silent"), QStringLiteral("C")}
+        << "erase" << Outcome::TimedOut << notResponding2 << QByteArray("E") << 60 << 70;
+    QTest::newRow("no C within 120 s")
+        << QStringList{QStringLiteral("--silent"), QStringLiteral("C")} << "erase done"
+        << Outcome::TimedOut << notResponding2 << QByteArray("E") << 120 << 130;
+}
+
+void tst_QmvComm::directWaits()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(QString, steps);
+    QFETCH(Outcome, outcome);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, received);
+    QFETCH(int, fromSeconds);
+    QFETCH(int, toSeconds);
+
+    qmvComm comm;
+    comm.setClock(&m_fastClock);
+    Simulator sim;
+    QVERIFY(openOn(comm, sim, faults));
+
+    QDateTime start = m_fastClock.now();
+    Outcome result = Outcome::Ok;
+    if (steps == QLatin1String("ready")) {
+        result = comm.WaitForReady();
+    } else {
+        result = comm.StartErase();
+        if (steps == QLatin1String("erase done")) {
+            QCOMPARE(result, Outcome::Ok);
+            start = m_fastClock.now();
+            result = comm.WaitEraseDone();
+        }
+    }
+    const qint64 took = start.secsTo(m_fastClock.now());
+
+    QCOMPARE(result, outcome);
+    QCOMPARE(m_messages, message.isEmpty() ? QStringList() : QStringList{message});
+    // A "B" every 3 seconds: ten by the 30-second limit, a few more when a cycle starts late.
+    if (received.startsWith('B') && outcome == Outcome::TimedOut)
+        QVERIFY2(sim.received().size() >= 10 && sim.received().size() <= 12 &&
+                     sim.received() == times('B', sim.received().size()),
+                 sim.received().constData());
+    else
+        QCOMPARE(sim.received(), received);
+    QVERIFY2(took >= fromSeconds && took <= toSeconds, QByteArray::number(took).constData());
+}
+
+// On the real clock: a "B" at once, the next when the clock has counted three whole seconds.
+void tst_QmvComm::readyCountsWholeSeconds()
+{
+    qmvComm comm;
+    Simulator sim;
+    QVERIFY(openOn(comm, sim, {QStringLiteral("--answer-after"), QStringLiteral("R:2")}));
+    QElapsedTimer real;
+    real.start();
+    QCOMPARE(comm.WaitForReady(), Outcome::Ok);
+    QVERIFY2(real.elapsed() >= 1990 && real.elapsed() <= 3500,
+             QByteArray::number(real.elapsed()).constData());
+    QCOMPARE(sim.received(), QByteArray("BB"));
+}
+
+void tst_QmvComm::flagWaits_data()
+{
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QByteArrayList>("writes");
+    QTest::addColumn<char>("flag");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<Outcome>("outcome");
+
+    const QByteArrayList time{"T08:303"};
+    const QByteArrayList row{"D07:4523105"};
+    const QByteArrayList schedule{"W", "1111122", "1111122"};
+    const QString timeProblems = QStringLiteral("Time Setting Problems . . .");
+    const QString progProblems = QStringLiteral("Prog Setting Problems . . .");
+    const QString weekProblems = QStringLiteral("Week Schedule Setting Problems . . .");
+    const QStringList none;
+
+    QTest::newRow("J after the time command") << none << time << 'J' << timeProblems << Outcome::Ok;
+    QTest::newRow("H after a bell row") << none << row << 'H' << progProblems << Outcome::Ok;
+    QTest::newRow("L after both schedule rows")
+        << none << schedule << 'L' << weekProblems << Outcome::Ok;
+    QTest::newRow("H 20 s late is still in time")
+        << QStringList{QStringLiteral("--delay"), QStringLiteral("H:200")} << row << 'H'
+        << progProblems << Outcome::Ok;
+    QTest::newRow("no J") << QStringList{QStringLiteral("--silent"), QStringLiteral("J")} << time
+                          << 'J' << timeProblems << Outcome::TimedOut;
+    QTest::newRow("no H") << QStringList{QStringLiteral("--silent"), QStringLiteral("H")} << row
+                          << 'H' << progProblems << Outcome::TimedOut;
+    QTest::newRow("no L") << QStringList{QStringLiteral("--silent"), QStringLiteral("L")}
+                          << schedule << 'L' << weekProblems << Outcome::TimedOut;
+    QTest::newRow("L not before the second row")
+        << none << QByteArrayList{"W", "1111122"} << 'L' << weekProblems << Outcome::TimedOut;
+}
+
+void tst_QmvComm::flagWaits()
+{
+    QFETCH(QStringList, faults);
+    QFETCH(QByteArrayList, writes);
+    QFETCH(char, flag);
+    QFETCH(QString, message);
+    QFETCH(Outcome, outcome);
+
+    qmvComm comm;
+    comm.setClock(&m_fastClock);
+    Simulator sim;
+    QVERIFY(openOn(comm, sim, faults));
+    comm.startDecoder();
+
+    const bool &awaited = flag == 'J' ? comm.flagJ : flag == 'H' ? comm.flagH : comm.flagL;
+    for (const QByteArray &write : writes)
+        QVERIFY(comm.sendCommand(write));
+    const QDateTime start = m_fastClock.now();
+    QCOMPARE(comm.waitForFlag(awaited, message), outcome);
+    const qint64 took = start.secsTo(m_fastClock.now());
+
+    QCOMPARE(sim.received(), writes.join());
+    if (outcome == Outcome::Ok) {
+        QVERIFY(awaited);
+        QCOMPARE(m_messages, QStringList());
+        QVERIFY2(took < 30, QByteArray::number(took).constData());
+    } else {
+        QVERIFY(!awaited);
+        QCOMPARE(m_messages, QStringList{message});
+        QVERIFY2(took >= 30 && took <= 31, QByteArray::number(took).constData());
+    }
+}
+
+void tst_QmvComm::endedFromOutside_data()
+{
+    QTest::addColumn<QString>("wait");
+    QTest::addColumn<bool>("closePort"); // else abortWaits()
+
+    for (const char *wait : {"ready", "erase request", "erase done", "flag"}) {
+        QTest::addRow("%s ended by abortWaits", wait) << QString::fromLatin1(wait) << false;
+        QTest::addRow("%s ended by ClosePort", wait) << QString::fromLatin1(wait) << true;
+    }
+}
+
+// On the real clock, against a controller that never answers: each wait would run 30 s or more.
+void tst_QmvComm::endedFromOutside()
+{
+    QFETCH(QString, wait);
+    QFETCH(bool, closePort);
+
+    qmvComm comm;
+    Simulator sim;
+    QVERIFY(openOn(comm, sim,
+                   {QStringLiteral("--silent"), QStringLiteral("R"), QStringLiteral("--silent"),
+                    QStringLiteral("E"), QStringLiteral("--silent"), QStringLiteral("H")}));
+    comm.startDecoder();
+    // Delivered by the wait's own event loop.
+    bool endedWhileWaiting = false;
+    QTimer::singleShot(50, &comm, [&] {
+        endedWhileWaiting = comm.isWaiting();
+        if (closePort)
+            comm.ClosePort();
+        else
+            comm.abortWaits();
+    });
+
+    QElapsedTimer real;
+    real.start();
+    Outcome result = Outcome::Ok;
+    if (wait == QLatin1String("ready"))
+        result = comm.WaitForReady();
+    else if (wait == QLatin1String("erase request"))
+        result = comm.StartErase();
+    else if (wait == QLatin1String("erase done"))
+        result = comm.WaitEraseDone();
+    else
+        result = comm.waitForFlag(comm.flagH, QStringLiteral("Prog Setting Problems . . ."));
+
+    QVERIFY(endedWhileWaiting);
+    QCOMPARE(result, Outcome::Stopped);
+    QVERIFY2(real.elapsed() < 1000, QByteArray::number(real.elapsed()).constData());
+    QCOMPARE(m_messages, QStringList());
+    QVERIFY(!comm.decoderRunning());
+    QVERIFY(!comm.isWaiting());
+    QCOMPARE(comm.isOpen(), !closePort);
+}
+
+// The download window closed while the time-out message is up: no failure to report any more.
+void tst_QmvComm::endedWhileMessageIsUp()
+{
+    qmvComm comm;
+    comm.setClock(&m_fastClock);
+    Simulator sim;
+    QVERIFY(openOn(comm, sim, {QStringLiteral("--silent"), QStringLiteral("R")}));
+    comm.showMessage = [&](const QString &message) {
+        m_messages << message;
+        comm.ClosePort();
+    };
+    QCOMPARE(comm.WaitForReady(), Outcome::Stopped);
+    QCOMPARE(m_messages, QStringList{QStringLiteral("SYSTEM NOT RESPONDING . . .")});
+    QVERIFY(!comm.isOpen());
+}
+
+void tst_QmvComm::secondWaitIsRefused()
+{
+    qmvComm comm;
+    Simulator sim;
+    QVERIFY(openOn(comm, sim, {QStringLiteral("--silent"), QStringLiteral("R")}));
+    Outcome nested = Outcome::Ok;
+    QTimer::singleShot(20, &comm, [&] {
+        nested = comm.StartErase();
+        comm.abortWaits();
+    });
+    QCOMPARE(comm.WaitForReady(), Outcome::Stopped);
+    QCOMPARE(nested, Outcome::Busy);
+    QCOMPARE(sim.received(), QByteArray("B"));
+}
+
+void tst_QmvComm::portDoesNotExist()
+{
+    qmvComm comm;
+    comm.showMessage = [this](const QString &message) { m_messages << message; };
+    const QByteArray saved = qgetenv("QMV_SERIAL_PORT");
+    qputenv("QMV_SERIAL_PORT", "/nonexistent/ttyQMV");
+    comm.SetupPort();
+    qputenv("QMV_SERIAL_PORT", saved);
+
+    QVERIFY(!comm.OpenPort());
+    QVERIFY(!comm.errorString().isEmpty());
+    QElapsedTimer real;
+    real.start();
+    QCOMPARE(comm.WaitForReady(), Outcome::PortError);
+    QCOMPARE(comm.StartErase(), Outcome::PortError);
+    QCOMPARE(comm.WaitEraseDone(), Outcome::PortError);
+    QCOMPARE(comm.waitForFlag(comm.flagJ, QStringLiteral("Time Setting Problems . . .")),
+             Outcome::PortError);
+    QVERIFY(!comm.sendCommand(QByteArrayLiteral("F")));
+    QVERIFY(real.elapsed() < 1000);
+    QCOMPARE(m_messages, QStringList());
+    comm.ClosePort();
+    QVERIFY(!comm.isOpen());
+}
+
+// The controller goes away at the second row: the wait for its reply ends at once with the port's
+// error, not after 30 s with a message.
+void tst_QmvComm::controllerHangsUp()
+{
+    qmvComm comm;
+    Simulator sim;
+    QVERIFY(openOn(comm, sim, {QStringLiteral("--hangup-after-rows"), QStringLiteral("1")}));
+    comm.startDecoder();
+    QVERIFY(comm.sendCommand(QByteArrayLiteral("D07:4523105")));
+    QCOMPARE(comm.waitForFlag(comm.flagH, QStringLiteral("Prog Setting Problems . . .")),
+             Outcome::Ok);
+
+    comm.flagH = false;
+    QVERIFY(comm.sendCommand(QByteArrayLiteral("D08:0025510")));
+    QElapsedTimer real;
+    real.start();
+    QCOMPARE(comm.waitForFlag(comm.flagH, QStringLiteral("Prog Setting Problems . . .")),
+             Outcome::PortError);
+    QVERIFY(real.elapsed() < 5000);
+    QTRY_COMPARE(sim.state(), QProcess::NotRunning);
+    QVERIFY(!comm.errorString().isEmpty());
+    QCOMPARE(m_messages, QStringList());
+    QVERIFY(!comm.sendCommand(QByteArrayLiteral("F")));
+    comm.ClosePort();
+}
+
+// Every command in the order of a download, answered, and what the controller took from it.
+void tst_QmvComm::wholeDownloadReachesTheController()
+{
+    qmvComm comm;
+    comm.setClock(&m_fastClock);
+    Simulator sim;
+    QVERIFY(openOn(comm, sim, {QStringLiteral("--erase-time"), QStringLiteral("100")}));
+    QCOMPARE(comm.WaitForReady(), Outcome::Ok);
+    QCOMPARE(comm.StartErase(), Outcome::Ok);
+    QCOMPARE(comm.WaitEraseDone(), Outcome::Ok);
+    comm.startDecoder();
+
+    comm.flagJ = false;
+    QVERIFY(comm.sendCommand("T08:303"));
+    QCOMPARE(comm.waitForFlag(comm.flagJ, QStringLiteral("Time Setting Problems . . .")),
+             Outcome::Ok);
+    for (const QByteArrayList &program :
+         {QByteArrayList{"P1", "D07:4523105", "D12:00071120"}, QByteArrayList{"P2"},
+          QByteArrayList{"P3", "D16:3015903"}}) {
+        QVERIFY(comm.sendCommand(program.first()));
+        for (const QByteArray &row : program.mid(1)) {
+            QVERIFY(comm.sendCommand(row));
+            QCOMPARE(comm.waitForFlag(comm.flagH, QStringLiteral("Prog Setting Problems . . .")),
+                     Outcome::Ok);
+            comm.flagH = false;
+        }
+    }
+    QVERIFY(comm.sendCommand("W"));
+    QVERIFY(comm.sendCommand("1111122"));
+    QVERIFY(comm.sendCommand("2222211"));
+    QCOMPARE(comm.waitForFlag(comm.flagL, QStringLiteral("Week Schedule Setting Problems . . .")),
+             Outcome::Ok);
+    QVERIFY(comm.sendCommand("F"));
+    comm.ClosePort();
+
+    QCOMPARE(sim.received(), QByteArray("BET08:303P1D07:4523105D12:00071120P2P3D16:3015903"
+                                        "W11111222222211F"));
+    QByteArray printed;
+    QTRY_VERIFY((printed += sim.output()).contains("Bell 2"));
+    QCOMPARE(printed, QByteArray("Clock: 08:30, Tuesday\n"
+                                 "Program 1: 2 rows\n"
+                                 "  07:45    5 s  bell 1 PULSE, light unchanged (231)\n"
+                                 "  12:00  120 s  bell 1+2 PULSE, light ON (071)\n"
+                                 "Program 2: 0 rows\n"
+                                 "Program 3: 1 rows\n"
+                                 "  16:30    3 s  bell 2 CONT, light OFF (159)\n"
+                                 "Schedule    Mo Tu We Th Fr Sa Su\n"
+                                 "  Bell 1    1  1  1  1  1  2  2\n"
+                                 "  Bell 2    2  2  2  2  2  1  1\n"));
+    QCOMPARE(m_messages, QStringList());
+}
+
+QTEST_GUILESS_MAIN(tst_QmvComm)
+#include "tst_qmvcomm.moc"
