@@ -125,7 +125,7 @@ void Form1::chooseProgramFile(bool editing)
     if (m_runFileDialog(dialog) != QDialog::Accepted)
         return;
 
-    fileProgFile = dialog.selectedFiles().value(0);
+    fileProgFile = QDir::cleanPath(dialog.selectedFiles().value(0));
     fileProgFileTitle = fileProgFile.isEmpty() ? QString() : QFileInfo(fileProgFile).fileName();
     if (fileProgFile.isEmpty()) {
         tell(QStringLiteral("No file Selected"));
