@@ -1,0 +1,42 @@
+#pragma once
+
+#include "programfile.h"
+
+#include <QTableWidget>
+
+// A table of text cells as the editor's two tables use it: no header rows or columns, rows
+// scrolled one whole row at a time, per-column alignment, and cells drawn on their own colour
+// over the background the table shows where it has no cells. A cell never filled reads as "".
+class CellGrid : public QTableWidget
+{
+    Q_OBJECT
+public:
+    CellGrid(int rows, int columns, QWidget *parent = nullptr);
+
+    QString cellText(int row, int column) const;
+    void setCellText(int row, int column, const QString &text);
+    QStringList rowTexts(int row) const;
+    void appendRow(const QStringList &texts);
+
+    // The whole table as a block of texts, and back; the row count follows the block, and the
+    // current cell is row 0, column 0 afterwards.
+    qmv::CellTable contents() const;
+    void setContents(const qmv::CellTable &table);
+
+    void setColumnAlignment(int column, Qt::Alignment alignment);
+    Qt::Alignment columnAlignment(int column) const;
+
+    void setColours(const QColor &cells, const QColor &gridLines, const QColor &background);
+    QColor cellColour() const { return m_cellColour; }
+
+    // Where a cell lies, in the coordinates of `ancestor`. It follows the table's scrolling and
+    // needs no layout pass, so it also holds before the window is first shown.
+    QRect cellRect(int row, int column, const QWidget *ancestor) const;
+
+    // Scrolls so that the cell is wholly visible, even right after rows were added.
+    void showCell(int row, int column);
+
+private:
+    QList<Qt::Alignment> m_alignments;
+    QColor m_cellColour = Qt::white;
+};

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "programfile.h"
+
+#include <QWidget>
+
+class CellGrid;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The editor window: one bell program at a time in Grid1, the weekly schedule in Grid2, and the
+// edit boxes laid over the current cell of each table. Nothing is ever typed into a table
+// itself; txtCellEdit takes the keys and writes into Grid1's current cell.
+class Form2 : public QWidget
+{
+    Q_OBJECT
+public:
+    Form2(bool pgmEditing, const QString &fileProgFile, const QString &fileProgFileTitle,
+          QWidget *parent = nullptr);
+
+    // Fills the tables and writes the working files. False when the window must not open:
+    // the program file could not be read (the user has been told why), a working file could
+    // not be written, or the user chose to end the tool rather than overwrite a file.
+    bool load();
+
+    // Both place txtCellEdit over Grid1's current cell with that cell's text. SetTextbox is the
+    // first placement, at the cell's full height, and also puts Text4 over Grid2's current cell
+    // and hides the schedule. PlaceTextbox follows every move of the cursor: it leaves the
+    // bottom 200 twips of the cell uncovered, makes the box read-only over the columns whose
+    // words change through Enter, and gives it the focus.
+    void SetTextbox();
+    void PlaceTextbox();
+
+    int pgmCurrent = 1;
+    bool pgmSaved = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createControls();
+    void createHeaderLabels();
+    void createScheduleControls();
+    void applyLoadFonts();
+    void placeHeaderLabels();
+    bool writeNewWorkingFiles();
+    bool splitProgramFile();
+
+    // Both edit boxes are placed over their table's current cell the same way; only the bell
+    // table's box leaves the bottom of its cell uncovered once the user is moving through it.
+    static void placeBoxOverCell(QLineEdit *box, CellGrid *grid, int heightReduction);
+
+    void cellEditKeyDown(int &keyCode);
+    void cellEditKeyPress(QChar character);
+    void cellEditKeyUp();
+    bool refuseCellEditInput(const QString &typed) const;
+    void pasteIntoCellEdit();
+    void setCurrentCellText(const QString &text);
+
+    void exitClicked();
+
+    const bool m_pgmEditing;
+    const QString m_fileProgFile;
+    const QString m_fileProgFileTitle;
+
+    QPushButton *cmdPrevPgm = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *txtNextProgram = nullptr;
+    QPushButton *cmdNextProgram = nullptr;
+    QLabel *lblPgmName = nullptr;
+    QLineEdit *txtPgmName = nullptr;
+
+    QLabel *lblBell1 = nullptr;
+    QLabel *lblBell2 = nullptr;
+    QLabel *lblFan = nullptr;
+    QLabel *lblTime = nullptr;
+    QLabel *lblCond1 = nullptr;
+    QLabel *lblAction1 = nullptr;
+    QLabel *lblSeconds1 = nullptr;
+    QLabel *lblCond2 = nullptr;
+    QLabel *lblAction2 = nullptr;
+    QLabel *lblSeconds2 = nullptr;
+    QLabel *lblFanCond = nullptr;
+
+    CellGrid *Grid1 = nullptr;
+    QLineEdit *txtCellEdit = nullptr;
+
+    QList<QLabel *> m_weekdayLabels; // Label3, Label4, Label8 ... Label12, Monday to Sunday
+    QLabel *Label5 = nullptr;
+    QLabel *Label6 = nullptr;
+    CellGrid *Grid2 = nullptr;
+    QLineEdit *Text4 = nullptr;
+
+    QPushButton *cmdDownload = nullptr;
+    QPushButton *cmdSaveProgram = nullptr;
+    QPushButton *cmdExit = nullptr;
+};
