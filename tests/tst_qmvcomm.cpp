@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -41,14 +42,17 @@ private:
 class Simulator
 {
 public:
-    bool start(const QStringList &faults)
+    bool start(const QStringList &faults, bool throughLink = false)
     {
+        if (throughLink)
+            m_process.setArguments({QStringLiteral("--link"), linkPath()});
         m_process.start(qEnvironmentVariable("QMV_CONTROLLER_SIM"),
-                        QStringList{QStringLiteral("--transcript"), transcriptPath()} + faults);
+                        m_process.arguments() +
+                            QStringList{QStringLiteral("--transcript"), transcriptPath()} + faults);
         if (!m_process.waitForStarted() || !m_process.waitForReadyRead(5000))
             return false;
         device = QString::fromLocal8Bit(m_process.readLine().trimmed());
-        qputenv("QMV_SERIAL_PORT", device.toLocal8Bit());
+        qputenv("QMV_SERIAL_PORT", (throughLink ? linkPath() : device).toLocal8Bit());
         return !device.isEmpty();
     }
 
@@ -77,6 +81,7 @@ public:
 
 private:
     QString transcriptPath() const { return m_dir.filePath(QStringLiteral("received")); }
+    QString linkPath() const { return m_dir.filePath(QStringLiteral("controller")); }
 
     QTemporaryDir m_dir;
     QProcess m_process;
@@ -123,6 +128,7 @@ private slots:
     void endedWhileMessageIsUp();
     void secondWaitIsRefused();
 
+    void deviceThroughLink();
     void portDoesNotExist();
     void controllerHangsUp();
     void wholeDownloadReachesTheController();
@@ -502,6 +508,18 @@ void tst_QmvComm::secondWaitIsRefused()
     QCOMPARE(comm.waitForFlag(comm.flagJ, QStringLiteral("Time Setting Problems . . .")),
              Outcome::Ok);
     QCOMPARE(sim.received(), QByteArray("BT08:303"));
+}
+
+// How people run the simulator beside the tool: a fixed path in QMV_SERIAL_PORT.
+void tst_QmvComm::deviceThroughLink()
+{
+    qmvComm comm;
+    Simulator sim;
+    QVERIFY(sim.start({}, true));
+    QVERIFY(QFileInfo(qEnvironmentVariable("QMV_SERIAL_PORT")).isSymLink());
+    comm.SetupPort();
+    QVERIFY2(comm.OpenPort(), qPrintable(comm.errorString()));
+    QCOMPARE(comm.WaitForReady(), Outcome::Ok);
 }
 
 void tst_QmvComm::portDoesNotExist()

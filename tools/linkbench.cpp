@@ -45,27 +45,39 @@ int main(int argc, char *argv[])
     const int rows = argc > 1 ? std::max(10, QByteArray(argv[1]).toInt()) : 1000;
     qmvComm comm;
 
-    QProcess silent;
-    if (!startSimulator(silent, {QStringLiteral("--silent"), QStringLiteral("R")})) {
-        std::fprintf(stderr, "cannot start the simulator\n");
+    const auto idleWait = [&](const char *what, const QStringList &faults, auto wait) {
+        QProcess sim;
+        if (!startSimulator(sim, faults)) {
+            std::fprintf(stderr, "cannot start the simulator\n");
+            return false;
+        }
+        comm.SetupPort();
+        if (!comm.OpenPort()) {
+            std::fprintf(stderr, "%s\n", qPrintable(comm.errorString()));
+            return false;
+        }
+        QTimer::singleShot(10000, Qt::PreciseTimer, &comm, &qmvComm::abortWaits);
+        QElapsedTimer wall;
+        wall.start();
+        const double cpuBefore = processorSeconds();
+        wait();
+        const double cpu = processorSeconds() - cpuBefore;
+        const double seconds = double(wall.elapsed()) / 1000.0;
+        comm.ClosePort();
+        stopSimulator(sim);
+        std::printf("%s, no reply: %.2f s, processor %.3f s = %.2f %% of one core\n", what, seconds,
+                    cpu, 100.0 * cpu / seconds);
+        return true;
+    };
+    if (!idleWait("connection wait", {QStringLiteral("--silent"), QStringLiteral("R")},
+                  [&] { comm.WaitForReady(); }) ||
+        !idleWait("flag wait with the decoder running",
+                  {QStringLiteral("--silent"), QStringLiteral("H")}, [&] {
+                      comm.startDecoder();
+                      comm.sendCommand(QByteArrayLiteral("D07:4523105"));
+                      comm.waitForFlag(comm.flagH, QString());
+                  }))
         return 1;
-    }
-    comm.SetupPort();
-    if (!comm.OpenPort()) {
-        std::fprintf(stderr, "%s\n", qPrintable(comm.errorString()));
-        return 1;
-    }
-    QTimer::singleShot(10000, &comm, &qmvComm::abortWaits);
-    QElapsedTimer wall;
-    wall.start();
-    const double cpuBefore = processorSeconds();
-    const qmvComm::Outcome outcome = comm.WaitForReady();
-    const double cpu = processorSeconds() - cpuBefore;
-    const double seconds = double(wall.elapsed()) / 1000.0;
-    comm.ClosePort();
-    stopSimulator(silent);
-    std::printf("wait without reply (outcome %d): %.2f s, processor %.3f s = %.2f %% of one core\n",
-                int(outcome), seconds, cpu, 100.0 * cpu / seconds);
 
     QProcess answering;
     if (!startSimulator(answering, {})) {
