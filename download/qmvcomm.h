@@ -34,18 +34,24 @@ void decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL);
 // outlive a closed download window. Tests make their own instances.
 //
 // Use by the download window:
-//   connect, erase:  SetupPort(); OpenPort() (false: show errorString());
-//                    WaitForReady(); StartErase(); WaitEraseDone(); then startDecoder().
-//   later commands:  flagJ = false; sendCommand("T08:303"); waitForFlag(flagJ, "Time Setting
-//                    Problems . . ."); the flag waits rely on the decoder running.
-//   RETRY, EXIT, closing the window: ClosePort(), which first ends any running wait (it returns
-//                    Outcome::Stopped at once, shows nothing) and stops the decoder.
-//   ending the program: connect qmv::Lifecycle::aboutToEnd to abortWaits().
+//   connect, erase:  SetupPort(); OpenPort() (false: show errorString()); WaitForReady();
+//                    StartErase(); WaitEraseDone(); then startDecoder(). The direct waits read
+//                    the port themselves, so the decoder must not run during them (it does not
+//                    unless started: ClosePort() stops it).
+//   later commands:  flagJ = false; sendCommand("T08:303") (false: show errorString());
+//                    waitForFlag(flagJ, "Time Setting Problems . . ."). The flag waits rely on
+//                    the decoder; they do not look at the flag again after their message, so a
+//                    caller that must (the time step) tests it itself.
+//   RETRY, EXIT, closing the window: ClosePort(). It first ends any running wait, which returns
+//                    Outcome::Stopped at once and shows nothing, and stops the decoder; RETRY's
+//                    next connection starts the decoder again after its erase.
+//   ending the program: connect qmv::Lifecycle::aboutToEnd to ClosePort() (or abortWaits()), so
+//                    no wait keeps running once the program is ending.
 //
-// Every wait blocks in a nested event loop, so timers, clicks and the closing of windows are
-// handled while it runs; it returns Outcome::Busy at once when another wait is still running
-// (started from an event handled inside that one). Never start a wait from a slot connected to
-// the port's readyRead.
+// Every wait blocks in a nested event loop until data, its clock or a stop arrives, so timers,
+// clicks and the closing of windows are handled while it runs; it returns Outcome::Busy at once
+// when another wait is still running (started from an event handled inside that one). Never
+// start a wait from a slot connected to the port's readyRead.
 class qmvComm : public QObject
 {
     Q_OBJECT
