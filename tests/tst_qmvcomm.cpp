@@ -108,9 +108,6 @@ private slots:
     void initTestCase();
     void init();
 
-    void serialPortName_data();
-    void serialPortName();
-
     void decodeSteps_data();
     void decodeSteps();
     void decoderOnTheLine_data();
@@ -152,31 +149,6 @@ void tst_QmvComm::initTestCase()
 void tst_QmvComm::init()
 {
     m_messages.clear();
-}
-
-void tst_QmvComm::serialPortName_data()
-{
-    QTest::addColumn<QByteArray>("environment");
-    QTest::addColumn<QString>("expected");
-
-    QTest::newRow("environment names a device") << QByteArray("/dev/pts/7") << "/dev/pts/7";
-#ifdef Q_OS_WIN
-    QTest::newRow("environment empty") << QByteArray() << "COM1";
-#else
-    QTest::newRow("environment empty") << QByteArray() << "/dev/ttyS0";
-#endif
-}
-
-void tst_QmvComm::serialPortName()
-{
-    QFETCH(QByteArray, environment);
-    QFETCH(QString, expected);
-
-    const QByteArray saved = qgetenv("QMV_SERIAL_PORT");
-    qputenv("QMV_SERIAL_PORT", environment);
-    const QString name = qmv::serialPortName();
-    qputenv("QMV_SERIAL_PORT", saved);
-    QCOMPARE(name, expected);
 }
 
 void tst_QmvComm::decodeSteps_data()

@@ -53,8 +53,6 @@ class tst_Simulator : public QObject
 private slots:
     void parser_data();
     void parser();
-    void describeFlags_data();
-    void describeFlags();
     void responder_data();
     void responder();
     void timetable();
@@ -122,24 +120,6 @@ void tst_Simulator::parser()
             seen << brief(command);
     }
     QCOMPARE(seen, commands);
-}
-
-void tst_Simulator::describeFlags_data()
-{
-    QTest::addColumn<int>("flags");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("bell 1 pulse, light unchanged") << 231 << "bell 1 PULSE, light unchanged";
-    QTest::newRow("both bells, light on") << 71 << "bell 1+2 PULSE, light ON";
-    QTest::newRow("bell 2 continuous, light off") << 159 << "bell 2 CONT, light OFF";
-    QTest::newRow("nothing rings") << 255 << "bells silent, light unchanged";
-}
-
-void tst_Simulator::describeFlags()
-{
-    QFETCH(int, flags);
-    QFETCH(QString, text);
-    QCOMPARE(qmvsim::describeFlags(flags), text);
 }
 
 void tst_Simulator::responder_data()
