@@ -46,6 +46,7 @@ public:
     {
         if (throughLink)
             m_process.setArguments({QStringLiteral("--link"), linkPath()});
+        m_process.setStandardErrorFile(QProcess::nullDevice());
         m_process.start(qEnvironmentVariable("QMV_CONTROLLER_SIM"),
                         m_process.arguments() +
                             QStringList{QStringLiteral("--transcript"), transcriptPath()} + faults);

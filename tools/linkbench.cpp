@@ -24,6 +24,8 @@ double processorSeconds()
 
 bool startSimulator(QProcess &sim, const QStringList &arguments)
 {
+    // Its log of every command would fill the pipe and stop it.
+    sim.setStandardErrorFile(QProcess::nullDevice());
     sim.start(QStringLiteral(QMV_CONTROLLER_SIM), arguments);
     if (!sim.waitForStarted() || !sim.waitForReadyRead(5000))
         return false;
