@@ -112,8 +112,8 @@ public:
     Outcome WaitEraseDone();
     // Waits until `flag` (flagH, flagJ or flagL of this object) is true, for 30 s, then shows
     // `message`. A flag already true ends it at once. Does not clear the flag. The decoder must be
-    // running for the flag to be set. Returns PortError at once, without a message, when the port
-    // is closed or has failed.
+    // running for the flag to be set. Returns PortError, without a message, when the port is
+    // closed, or has failed and no reply it brought before is left to decode.
     Outcome waitForFlag(const bool &flag, const QString &message);
 
     // Sends a command in one write; nothing is appended. False, with errorString(), when the port
