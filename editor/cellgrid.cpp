@@ -57,6 +57,8 @@ CellGrid::CellGrid(int rows, int columns, QWidget *parent) : QTableWidget(rows, 
     horizontalHeader()->setMinimumSectionSize(0);
     verticalHeader()->setMinimumSectionSize(0);
     setVerticalScrollMode(ScrollPerItem);
+    // The table scrolls by itself to keep its current cell in view whenever it is moved.
+    setAutoScroll(true);
     setHorizontalScrollMode(ScrollPerItem);
     setSortingEnabled(false);
     setEditTriggers(NoEditTriggers);
@@ -159,11 +161,4 @@ QRect CellGrid::cellRect(int row, int column, const QWidget *ancestor) const
     const QPoint inViewport(columnViewportPosition(column), rowViewportPosition(row));
     const QPoint inTable = inViewport + QPoint(frameWidth(), frameWidth());
     return QRect(mapTo(ancestor, inTable), QSize(columnWidth(column), rowHeight(row)));
-}
-
-void CellGrid::showCell(int row, int column)
-{
-    // Rows added since the last layout pass are not yet in the scroll range.
-    executeDelayedItemsLayout();
-    scrollTo(model()->index(row, column), EnsureVisible);
 }

@@ -33,9 +33,6 @@ public:
     // needs no layout pass, so it also holds before the window is first shown.
     QRect cellRect(int row, int column, const QWidget *ancestor) const;
 
-    // Scrolls so that the cell is wholly visible, even right after rows were added.
-    void showCell(int row, int column);
-
 private:
     QList<Qt::Alignment> m_alignments;
     QColor m_cellColour = Qt::white;

@@ -368,7 +368,6 @@ bool Form2::splitProgramFile()
     }
     Grid1->setContents(file->programs[0]);
     Grid2->setContents(file->schedule);
-    Text4->setText(Grid2->cellText(0, 0));
     return true;
 }
 
@@ -501,7 +500,6 @@ void Form2::cellEditKeyDown(int &keyCode)
     if (plan.appendRow)
         Grid1->appendRow(qmv::defaultBellRow());
     Grid1->setCurrentCell(plan.row, plan.column);
-    Grid1->showCell(plan.row, plan.column);
     keyCode = 0;
     PlaceTextbox();
 }
