@@ -567,12 +567,6 @@ void tst_Form2::keySequences_data()
     QTest::newRow("time valid, right")
         << defaults << QPoint(0, 0) << keys("07:30", {K::Key_Right})
         << QStringList{row0 + "07:30" + DefaultRow} << QPoint(1, 0) << 15 << "OFF";
-    QTest::newRow("time midnight, down")
-        << defaults << QPoint(0, 0) << keys("00:00", {K::Key_Down})
-        << QStringList{row0 + "00:00" + DefaultRow} << QPoint(0, 1) << 15 << "";
-    QTest::newRow("time 23:59, left stays in row 0")
-        << defaults << QPoint(0, 0) << keys("23:59", {K::Key_Left})
-        << QStringList{row0 + "23:59" + DefaultRow} << QPoint(0, 0) << 15 << "23:59";
     QTest::newRow("time short, emptied and left")
         << defaults << QPoint(0, 0) << keys("7:30", {K::Key_Right})
         << QStringList{row0 + DefaultRow} << QPoint(1, 0) << 15 << "OFF";
@@ -582,15 +576,9 @@ void tst_Form2::keySequences_data()
     QTest::newRow("time letters stay")
         << defaults << QPoint(0, 0) << keys("ab:30", {K::Key_Down})
         << QStringList{row0 + "ab:30" + DefaultRow} << QPoint(0, 0) << 15 << "ab:30";
-    QTest::newRow("time bad minute stays")
-        << defaults << QPoint(0, 0) << keys("07:3x", {K::Key_Left})
-        << QStringList{row0 + "07:3x" + DefaultRow} << QPoint(0, 0) << 15 << "07:3x";
     QTest::newRow("time hour 24 stays")
         << defaults << QPoint(0, 0) << keys("24:00", {K::Key_Right})
         << QStringList{row0 + "24:00" + DefaultRow} << QPoint(0, 0) << 15 << "24:00";
-    QTest::newRow("time minute 60 stays")
-        << defaults << QPoint(0, 0) << keys("12:60", {K::Key_Down})
-        << QStringList{row0 + "12:60" + DefaultRow} << QPoint(0, 0) << 15 << "12:60";
     QTest::newRow("time corrected after staying")
         << defaults << QPoint(0, 0)
         << then(then(keys("24:00", {K::Key_Right, K::Key_Backspace, K::Key_Backspace,
@@ -607,33 +595,18 @@ void tst_Form2::keySequences_data()
     QTest::newRow("seconds zero emptied")
         << defaults << QPoint(3, 0) << keys("0", {K::Key_Right})
         << QStringList{row0 + DefaultRow} << QPoint(4, 0) << 15 << "OFF";
-    QTest::newRow("seconds 59 kept")
-        << defaults << QPoint(6, 2) << keys("59", {K::Key_Left})
-        << QStringList{"2=,OFF,CONT,,OFF,CONT,59,OC"} << QPoint(5, 2) << 15 << "CONT";
     QTest::newRow("seconds 99 kept by up at row 0")
         << defaults << QPoint(3, 0) << keys("99", {K::Key_Up})
         << QStringList{row0 + ",OFF,CONT,99,OFF,CONT,,OC"} << QPoint(3, 0) << 15 << "99";
     QTest::newRow("seconds 99 emptied for good by down")
         << defaults << QPoint(3, 0) << keys("99", {K::Key_Down})
         << QStringList{row0 + DefaultRow} << QPoint(3, 1) << 15 << "";
-    QTest::newRow("enter bell 1 once")
-        << defaults << QPoint(1, 0) << keys("", {K::Key_Return})
-        << QStringList{row0 + ",ON,CONT,,OFF,CONT,,OC"} << QPoint(1, 0) << 15 << "ON";
     QTest::newRow("enter bell 1 twice")
         << defaults << QPoint(1, 0) << keys("", {K::Key_Return, K::Key_Enter})
         << QStringList{row0 + DefaultRow} << QPoint(1, 0) << 15 << "OFF";
-    QTest::newRow("enter action 2")
-        << defaults << QPoint(5, 3) << keys("", {K::Key_Return})
-        << QStringList{"3=,OFF,CONT,,OFF,PULSE,,OC"} << QPoint(5, 3) << 15 << "PULSE";
-    QTest::newRow("enter light twice")
-        << defaults << QPoint(7, 0) << keys("", {K::Key_Return, K::Key_Return})
-        << QStringList{row0 + ",OFF,CONT,,OFF,CONT,,OFF"} << QPoint(7, 0) << 15 << "OFF";
     QTest::newRow("enter light three times")
         << defaults << QPoint(7, 0) << keys("", {K::Key_Return, K::Key_Return, K::Key_Return})
         << QStringList{row0 + DefaultRow} << QPoint(7, 0) << 15 << "OC";
-    QTest::newRow("enter other text")
-        << QStringList{",X,CONT,,OFF,CONT,,OC"} << QPoint(1, 0) << keys("", {K::Key_Return})
-        << QStringList{row0 + DefaultRow} << QPoint(1, 0) << 1 << "OFF";
     QTest::newRow("enter in time changes nothing")
         << defaults << QPoint(0, 0) << keys("07:30", {K::Key_Return})
         << QStringList{row0 + "07:30" + DefaultRow} << QPoint(0, 0) << 15 << "07:30";
@@ -648,12 +621,6 @@ void tst_Form2::keySequences_data()
     QTest::newRow("up at row 0 leaves the cursor")
         << defaults << QPoint(1, 0) << keys("", {K::Key_Up, K::Key_Up})
         << QStringList{row0 + DefaultRow} << QPoint(1, 0) << 15 << "OFF";
-    QTest::newRow("right skips bell 1 when off")
-        << defaults << QPoint(1, 0) << keys("", {K::Key_Right})
-        << QStringList{} << QPoint(4, 0) << 15 << "OFF";
-    QTest::newRow("right skips bell 2 when off")
-        << defaults << QPoint(4, 0) << keys("", {K::Key_Right})
-        << QStringList{} << QPoint(7, 0) << 15 << "OC";
     QTest::newRow("bell 2 takes bell 1's action and seconds")
         << QStringList{bothOn} << QPoint(4, 0) << keys("", {K::Key_Right})
         << QStringList{row0 + "07:30,ON,PULSE,5,ON,PULSE,5,OC"} << QPoint(7, 0) << 1 << "OC";
@@ -667,37 +634,19 @@ void tst_Form2::keySequences_data()
                 {K::Key_Right, K::Key_Return, K::Key_Right, K::Key_Return, K::Key_Right})
         << QStringList{row0 + "07:30,ON,PULSE,5,ON,PULSE,5,ON", "1=" + DefaultRow}
         << QPoint(0, 1) << 15 << "";
-    QTest::newRow("left from light to bell 2 off")
-        << defaults << QPoint(7, 3) << keys("", {K::Key_Left})
-        << QStringList{} << QPoint(4, 3) << 15 << "OFF";
-    QTest::newRow("left from light to seconds when bell 2 unknown")
-        << QStringList{",OFF,CONT,,?,CONT,,OC"} << QPoint(7, 0) << keys("", {K::Key_Left})
-        << QStringList{} << QPoint(6, 0) << 1 << "";
     QTest::newRow("left wraps from the second last row")
         << defaults << QPoint(0, 13) << keys("", {K::Key_Left})
         << QStringList{} << QPoint(7, 12) << 15 << "OC";
-    QTest::newRow("left stays in row 5")
-        << defaults << QPoint(0, 5) << keys("", {K::Key_Left})
-        << QStringList{} << QPoint(0, 5) << 15 << "";
     QTest::newRow("right from the last cell grows")
         << defaults << QPoint(7, 14) << keys("", {K::Key_Right})
         << QStringList{"15=" + DefaultRow} << QPoint(0, 15) << 16 << "";
     QTest::newRow("down in the last two rows grows")
         << defaults << QPoint(2, 13) << keys("", {K::Key_Down, K::Key_Down})
         << QStringList{"15=" + DefaultRow, "16=" + DefaultRow} << QPoint(2, 15) << 17 << "CONT";
-    QTest::newRow("down in the middle does not grow")
-        << defaults << QPoint(2, 5) << keys("", {K::Key_Down})
-        << QStringList{} << QPoint(2, 6) << 15 << "CONT";
-    QTest::newRow("up moves")
-        << defaults << QPoint(3, 5) << keys("", {K::Key_Up})
-        << QStringList{} << QPoint(3, 4) << 15 << "";
     QTest::newRow("delete in the time column removes the row")
         << numberedRows(15) << QPoint(0, 5) << keys("", {K::Key_Delete})
         << QStringList{"4=00:04" + DefaultRow, "5=00:06" + DefaultRow} << QPoint(0, 5) << 14
         << "00:06";
-    QTest::newRow("delete the last row")
-        << numberedRows(15) << QPoint(2, 14) << keys("", {K::Key_Delete})
-        << QStringList{"13=00:13" + DefaultRow} << QPoint(2, 13) << 14 << "CONT";
     QTest::newRow("delete many rows down to one")
         << numberedRows(15) << QPoint(3, 0)
         << keys("", {K::Key_Delete, K::Key_Delete, K::Key_Delete, K::Key_Delete, K::Key_Delete,
