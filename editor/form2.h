@@ -1,7 +1,5 @@
 #pragma once
 
-#include "programfile.h"
-
 #include <QWidget>
 
 class CellGrid;

@@ -795,7 +795,8 @@ void tst_Form2::grabWindow()
 {
     QVERIFY(openNew());
     QVERIFY(show(m_form.get()));
-    const QString dir = qEnvironmentVariable("QMV_SCREENSHOT_DIR", QDir::currentPath());
+    const QString dir =
+        qEnvironmentVariable("QMV_SCREENSHOT_DIR", QCoreApplication::applicationDirPath());
     QVERIFY(m_form->grab().save(dir + QStringLiteral("/editor-new-program1.png")));
 
     QTest::keyClicks(box(), QStringLiteral("07:30"));
