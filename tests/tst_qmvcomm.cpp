@@ -1,92 +1,18 @@
+#include "fastclock.h"
 #include "qmvcomm.h"
+#include "simulator.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <cmath>
-
 using Outcome = qmvComm::Outcome;
+using qmvtest::FastClock;
+using qmvtest::Simulator;
 
 namespace {
-
-// The wall clock, running `factor` times faster: the 30, 60 and 120 second limits pass in a
-// fraction of a second, still counted in whole seconds.
-class FastClock : public qmv::Clock
-{
-public:
-    explicit FastClock(double factor) : m_factor(factor) { m_real.start(); }
-
-    QDateTime now() const override
-    {
-        return qmv::wholeSecond(m_base.addMSecs(qint64(double(m_real.elapsed()) * m_factor)));
-    }
-
-    std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override
-    {
-        const double due = std::ceil(double(m_base.msecsTo(moment)) / m_factor);
-        return std::chrono::milliseconds(std::max<qint64>(0, qint64(due) - m_real.elapsed()));
-    }
-
-private:
-    double m_factor;
-    QDateTime m_base = QDateTime::currentDateTime();
-    QElapsedTimer m_real;
-};
-
-// qmv-controller-sim on its own pseudo-terminal; QMV_SERIAL_PORT points the link at it.
-class Simulator
-{
-public:
-    bool start(const QStringList &faults, bool throughLink = false)
-    {
-        if (throughLink)
-            m_process.setArguments({QStringLiteral("--link"), linkPath()});
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(qEnvironmentVariable("QMV_CONTROLLER_SIM"),
-                        m_process.arguments() +
-                            QStringList{QStringLiteral("--transcript"), transcriptPath()} + faults);
-        if (!m_process.waitForStarted() || !m_process.waitForReadyRead(5000))
-            return false;
-        device = QString::fromLocal8Bit(m_process.readLine().trimmed());
-        qputenv("QMV_SERIAL_PORT", (throughLink ? linkPath() : device).toLocal8Bit());
-        return !device.isEmpty();
-    }
-
-    QByteArray received() const
-    {
-        QFile file(transcriptPath());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    // What it printed after its device line.
-    QByteArray output()
-    {
-        m_process.waitForReadyRead(200);
-        return m_process.readAll();
-    }
-
-    QProcess::ProcessState state() const { return m_process.state(); }
-
-    ~Simulator()
-    {
-        m_process.terminate();
-        m_process.waitForFinished();
-    }
-
-    QString device;
-
-private:
-    QString transcriptPath() const { return m_dir.filePath(QStringLiteral("received")); }
-    QString linkPath() const { return m_dir.filePath(QStringLiteral("controller")); }
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
-};
 
 QByteArray times(char letter, int count)
 {
@@ -143,7 +69,7 @@ bool tst_QmvComm::openOn(qmvComm &comm, Simulator &sim, const QStringList &fault
 
 void tst_QmvComm::initTestCase()
 {
-    if (!QFile::exists(qEnvironmentVariable("QMV_CONTROLLER_SIM")))
+    if (!Simulator::available())
         QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
 }
 

@@ -1,0 +1,24 @@
+#include "fastclock.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qmvtest {
+
+FastClock::FastClock(double factor) : m_factor(factor)
+{
+    m_real.start();
+}
+
+QDateTime FastClock::now() const
+{
+    return qmv::wholeSecond(m_base.addMSecs(qint64(double(m_real.elapsed()) * m_factor)));
+}
+
+std::chrono::milliseconds FastClock::realTimeUntil(const QDateTime &moment) const
+{
+    const double due = std::ceil(double(m_base.msecsTo(moment)) / m_factor);
+    return std::chrono::milliseconds(std::max<qint64>(0, qint64(due) - m_real.elapsed()));
+}
+
+} // namespace qmvtest

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "clock.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+
+namespace qmvtest {
+
+// The wall clock, running `factor` times faster: the 30, 60 and 120 second limits of the
+// controller waits pass in a fraction of a second, still counted in whole seconds.
+class FastClock : public qmv::Clock
+{
+public:
+    explicit FastClock(double factor);
+
+    QDateTime now() const override;
+    std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override;
+
+private:
+    double m_factor;
+    QDateTime m_base = QDateTime::currentDateTime();
+    QElapsedTimer m_real;
+};
+
+} // namespace qmvtest

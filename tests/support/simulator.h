@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace qmvtest {
+
+// qmv-controller-sim (named by $QMV_CONTROLLER_SIM) on its own pseudo-terminal; starting it
+// points QMV_SERIAL_PORT at its device, or at a symbolic link to it when `throughLink` is set.
+class Simulator
+{
+public:
+    Simulator() = default;
+    Simulator(const Simulator &) = delete;
+    Simulator &operator=(const Simulator &) = delete;
+    ~Simulator();
+
+    static bool available();
+
+    bool start(const QStringList &faults, bool throughLink = false);
+    // Every byte the controller has received so far.
+    QByteArray received() const;
+    // What it printed after its device line.
+    QByteArray output();
+    QProcess::ProcessState state() const { return m_process.state(); }
+
+    QString device;
+
+private:
+    QString transcriptPath() const;
+    QString linkPath() const;
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+} // namespace qmvtest
