@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "form2.h"
 #include "lifecycle.h"
 #include "msgbox.h"
 #include "paths.h"
@@ -101,9 +102,16 @@ void Form1::setFileDialogRunner(FileDialogRunner runner)
     m_runFileDialog = std::move(runner);
 }
 
+Form1::~Form1() = default;
+
 void Form1::openEditor()
 {
-    // The editor window opens here and reads pgmEditing, fileProgFile and fileProgFileTitle.
+    auto editor = std::make_unique<Form2>(pgmEditing, fileProgFile, fileProgFileTitle);
+    if (!editor->load())
+        return;
+    m_editor = std::move(editor);
+    hide();
+    m_editor->show();
 }
 
 void Form1::chooseProgramFile(bool editing)

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class Form2;
 class QFileDialog;
 
 // The main window: the first window of the tool. It asks for a program file (New or Edit),
@@ -15,6 +16,7 @@ class Form1 : public QWidget
     Q_OBJECT
 public:
     explicit Form1(QWidget *parent = nullptr);
+    ~Form1() override;
 
     // Start-up: the folders first, then the window. When a folder cannot be created the user is
     // told which one, and there is no window.
@@ -30,7 +32,10 @@ public:
     using FileDialogRunner = std::function<int(QFileDialog &)>;
     void setFileDialogRunner(FileDialogRunner runner);
 
+    // Opens the editor on the chosen file and hides this window for the rest of the run; when the
+    // editor cannot load the file it has told the user why, and this window stays.
     void openEditor();
+    Form2 *editor() const { return m_editor.get(); }
 
 private:
     void chooseProgramFile(bool editing);
@@ -38,4 +43,5 @@ private:
     void tell(const QString &text);
 
     FileDialogRunner m_runFileDialog;
+    std::unique_ptr<Form2> m_editor;
 };

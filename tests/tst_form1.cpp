@@ -1,7 +1,9 @@
 #include "form1.h"
+#include "form2.h"
 #include "lifecycle.h"
 #include "messageboxanswerer.h"
 #include "paths.h"
+#include "programfile.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -239,41 +241,47 @@ void tst_Form1::chooseFile_data()
     QTest::addColumn<QString>("typed");        // a null string cancels the dialog
     QTest::addColumn<QString>("message");      // %1 stands for the chosen path
     QTest::addColumn<QString>("file");         // below the root; "-" when left unchanged
+    QTest::addColumn<QStringList>("answers");  // to the tool's own message windows, in order
     QTest::addColumn<bool>("opened");
 
     const QString cancel;
     const QString none;
     const QString unchanged = "-";
+    const QStringList noAnswers;
     QTest::newRow("new_cancelled")
-        << "cmdNewProg" << QStringList{} << cancel << none << unchanged << false;
-    QTest::newRow("edit_cancelled")
-        << "cmdEditProg" << QStringList{"a.qmv"} << cancel << none << unchanged << false;
+        << "cmdNewProg" << QStringList{} << cancel << none << unchanged << noAnswers << false;
+    QTest::newRow("edit_cancelled") << "cmdEditProg" << QStringList{"a.qmv"} << cancel << none
+                                    << unchanged << noAnswers << false;
     QTest::newRow("edit_nothing_chosen") << "cmdEditProg" << QStringList{} << ""
                                          << "No file Selected"
-                                         << "" << false;
-    QTest::newRow("new_name_gets_suffix")
-        << "cmdNewProg" << QStringList{} << "week1" << none << "qmvdata/week1.qmv" << true;
-    QTest::newRow("new_name_with_suffix")
-        << "cmdNewProg" << QStringList{} << "week2.qmv" << none << "qmvdata/week2.qmv" << true;
+                                         << "" << noAnswers << false;
+    QTest::newRow("new_name_gets_suffix") << "cmdNewProg" << QStringList{} << "week1" << none
+                                          << "qmvdata/week1.qmv" << noAnswers << true;
+    QTest::newRow("new_name_with_suffix") << "cmdNewProg" << QStringList{} << "week2.qmv" << none
+                                          << "qmvdata/week2.qmv" << noAnswers << true;
     QTest::newRow("new_name_with_blanks") << "cmdNewProg" << QStringList{} << "term 2 & 3" << none
-                                          << "qmvdata/term 2 & 3.qmv" << true;
-    QTest::newRow("new_over_existing_file") << "cmdNewProg" << QStringList{"week3.qmv"} << "week3"
-                                            << none << "qmvdata/week3.qmv" << true;
+                                          << "qmvdata/term 2 & 3.qmv" << noAnswers << true;
+    QTest::newRow("new_over_existing_file")
+        << "cmdNewProg" << QStringList{"week3.qmv"} << "week3" << none << "qmvdata/week3.qmv"
+        << QStringList{"cmdNo"} << true;
     QTest::newRow("edit_existing_file") << "cmdEditProg" << QStringList{"old.qmv"} << "old.qmv"
-                                        << none << "qmvdata/old.qmv" << true;
+                                        << none << "qmvdata/old.qmv" << noAnswers << true;
+    QTest::newRow("edit_damaged_file")
+        << "cmdEditProg" << QStringList{"damaged.qmv"} << "damaged.qmv" << none
+        << "qmvdata/damaged.qmv" << QStringList{"cmdOKonly"} << false;
     QTest::newRow("edit_missing_file") << "cmdEditProg" << QStringList{"old.qmv"} << "gone.qmv"
                                        << "File does not exist"
-                                       << "qmvdata/gone.qmv" << false;
+                                       << "qmvdata/gone.qmv" << noAnswers << false;
     QTest::newRow("edit_folder") << "cmdEditProg" << QStringList{"dir.qmv/"} << "dir.qmv"
                                  << "Unknown error Opening File %1"
-                                 << "qmvdata/dir.qmv" << false;
+                                 << "qmvdata/dir.qmv" << noAnswers << false;
     QTest::newRow("new_name_in_missing_folder")
         << "cmdNewProg" << QStringList{} << "../nowhere/x.qmv"
         << "Unknown error Opening File %1"
-        << "nowhere/x.qmv" << false;
+        << "nowhere/x.qmv" << noAnswers << false;
     QTest::newRow("new_name_of_a_folder") << "cmdNewProg" << QStringList{"dir.qmv/"} << "dir.qmv"
                                           << "Unknown error Opening File %1"
-                                          << "qmvdata/dir.qmv" << false;
+                                          << "qmvdata/dir.qmv" << noAnswers << false;
 }
 
 void tst_Form1::chooseFile()
@@ -283,16 +291,22 @@ void tst_Form1::chooseFile()
     QFETCH(QString, typed);
     QFETCH(QString, message);
     QFETCH(QString, file);
+    QFETCH(QStringList, answers);
     QFETCH(bool, opened);
 
     auto form = Form1::start();
     QVERIFY(form);
+    const qmv::ProgramFile program{
+        {qmv::defaultBellTable(), qmv::defaultBellTable(), qmv::defaultBellTable()},
+        qmv::defaultSchedule()};
     for (const QString &name : existing) {
         const QString path = qmv::paths::dataDir() + '/' + name;
         if (name.endsWith('/'))
             QVERIFY(QDir().mkpath(path));
-        else
+        else if (name.startsWith("damaged"))
             makeFile(path);
+        else
+            makeFile(path, qmv::programFileBytes(program));
     }
     form->show();
 
@@ -309,6 +323,9 @@ void tst_Form1::chooseFile()
     });
 
     PlatformBoxAnswerer platform;
+    qmvtest::MessageBoxAnswerer own;
+    for (const QString &answer : answers)
+        own.queue(answer);
     button(*form, command)->click();
 
     const QString path = file.isEmpty() ? QString() : root() + '/' + file;
@@ -321,6 +338,7 @@ void tst_Form1::chooseFile()
         messages.append(seen.text);
     }
     QCOMPARE(messages, expectedMessages);
+    QCOMPARE(own.seen().size(), answers.size());
 
     if (file == QLatin1String("-")) {
         QCOMPARE(form->fileProgFile, QStringLiteral("before"));
@@ -329,8 +347,15 @@ void tst_Form1::chooseFile()
         QCOMPARE(form->fileProgFile, path);
         QCOMPARE(form->fileProgFileTitle, QFileInfo(file).fileName());
     }
-    QCOMPARE(form->pgmEditing, opened ? editing : !editing);
-    QVERIFY(form->isVisible());
+    // A file that passed the dialog's checks sets pgmEditing, whether or not the editor can read
+    // it.
+    const bool chosen = message.isEmpty() && file != QLatin1String("-");
+    QCOMPARE(form->pgmEditing, chosen ? editing : !editing);
+    // The editor replaces the main window for the rest of the run.
+    QCOMPARE(form->isVisible(), !opened);
+    QCOMPARE(form->editor() != nullptr, opened);
+    if (opened)
+        QVERIFY(form->editor()->isVisible());
 }
 
 void tst_Form1::dataFolderBeforeDialog_data()
