@@ -6,6 +6,7 @@
 #include "lifecycle.h"
 #include "msgbox.h"
 #include "paths.h"
+#include "schedulerules.h"
 #include "twips.h"
 
 #include <QClipboard>
@@ -39,6 +40,9 @@ const QColor WeekdayLabelColour(0xFF, 0xFF, 0xC0);
 const QColor BellLabelColour(0xFF, 0xC0, 0xC0);
 
 const QString ConfirmCloseTitle = QStringLiteral("Confirm Program Close");
+const QString ProgramNumberTitle = QStringLiteral("Program Number");
+const QString WorkingFileTitle = QStringLiteral("qmv Program File");
+const QString SaveTitle = QStringLiteral("qmv Program Save...");
 
 // The designed faces come first; where they are not installed, the nearest faces by width
 // keep the captions inside their labels.
@@ -203,6 +207,10 @@ void Form2::createControls()
     cmdExit = makeButton(this, QStringLiteral("cmdExit"), QStringLiteral("EXIT"),
                          twRect(10680, 7920, 1095, 375));
     connect(cmdExit, &QPushButton::clicked, this, &Form2::exitClicked);
+    connect(cmdNextProgram, &QPushButton::clicked, this, &Form2::nextProgramClicked);
+    connect(cmdPrevPgm, &QPushButton::clicked, this, &Form2::prevPgmClicked);
+    connect(cmdSaveProgram, &QPushButton::clicked, this, &Form2::saveProgramClicked);
+    connect(cmdDownload, &QPushButton::clicked, this, &Form2::downloadClicked);
 }
 
 void Form2::createHeaderLabels()
@@ -270,10 +278,14 @@ void Form2::createScheduleControls()
         Grid2->setColumnWidth(column, tw(ScheduleColumnWidth));
     Grid2->hide();
 
+    // Like txtCellEdit, a child of the window laid over the table, so that no key the box
+    // leaves alone can move the table's current cell behind it.
     Text4 = makeTextBox(this, QStringLiteral("Text4"), twRect(840, 7680, 1395, 405));
     setColour(Text4, QPalette::Base, QColor(0x00, 0x00, 0xFF));
     setColour(Text4, QPalette::Text, QColor(0xFF, 0xFF, 0xFF));
+    Text4->installEventFilter(this);
     Text4->hide();
+    connect(Grid2, &QTableWidget::currentCellChanged, this, &Form2::scheduleCellEntered);
 }
 
 bool Form2::load()
@@ -431,6 +443,18 @@ void Form2::PlaceTextbox()
 
 bool Form2::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == Text4) {
+        if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            text4KeyDown(bell::keyCodeOf(key->key()));
+            if (deliversCharacter(key))
+                text4KeyPress(key->text().at(0));
+        } else if (event->type() == QEvent::KeyRelease) {
+            text4KeyUp();
+        }
+        // The box then handles every key itself, arrows included.
+        return false;
+    }
     if (watched != txtCellEdit)
         return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::KeyPress) {
@@ -565,4 +589,199 @@ void Form2::closeEvent(QCloseEvent *event)
     // Closing the window is leaving the tool, so it asks the same question EXIT does.
     event->ignore();
     exitClicked();
+}
+
+void Form2::nextProgramClicked()
+{
+    if (pgmCurrent >= qmv::ProgramCount) {
+        ShowMessageBox(QStringLiteral("Max Allowed Programs Reached\r\n"), ProgramNumberTitle, 3,
+                       2);
+        return;
+    }
+    moveToProgram(pgmCurrent + 1);
+}
+
+void Form2::prevPgmClicked()
+{
+    if (pgmCurrent <= 1) {
+        ShowMessageBox(QStringLiteral("Program Number 1 Reached\r\n"), ProgramNumberTitle, 3, 2);
+        return;
+    }
+    moveToProgram(pgmCurrent - 1);
+}
+
+void Form2::moveToProgram(int target)
+{
+    const int leaving = pgmCurrent;
+    // Only program 3 carries the schedule, and only Previous ever leaves it.
+    const bool leavingSchedule = leaving == qmv::ProgramCount;
+    const bool arrivingSchedule = target == qmv::ProgramCount;
+
+    const qmv::CellTable schedule = Grid2->contents();
+    if (QString why = qmv::writeWorkingFile(leaving, Grid1->contents(),
+                                            leavingSchedule ? &schedule : nullptr);
+        !why.isEmpty()) {
+        ShowMessageBox(why + QStringLiteral("\r\nProgram %1 is still shown.").arg(leaving),
+                       WorkingFileTitle, 3, 2);
+        return;
+    }
+    Grid1->setCurrentCell(0, 0);
+    if (leavingSchedule)
+        Grid2->setCurrentCell(0, 0);
+
+    // The file arrived at is read before anything changes: the working files can have been
+    // changed from outside, and a program that cannot be shown must not become the current one
+    // while the table still holds the one before.
+    QString error;
+    const std::optional<qmv::WorkingProgram> arriving =
+        qmv::readWorkingFile(target, arrivingSchedule, &error);
+    if (!arriving) {
+        ShowMessageBox(error + QStringLiteral("\r\nProgram %1 is still shown.").arg(leaving),
+                       WorkingFileTitle, 3, 2);
+        placeCellEditAfterMove();
+        return;
+    }
+
+    pgmCurrent = target;
+    txtNextProgram->setText(QString::number(pgmCurrent));
+    showScheduleGroup(arrivingSchedule);
+    if (arriving->schedule) {
+        // Filling the table makes row 0, column 0 current again, which opens Text4 there.
+        Grid2->setContents(*arriving->schedule);
+        Text4->setText(Grid2->cellText(0, 0));
+        Grid2->setCurrentCell(0, 0);
+    }
+    Grid1->setContents(arriving->bell);
+    Grid1->setCurrentCell(0, 0);
+    placeCellEditAfterMove();
+}
+
+void Form2::showScheduleGroup(bool shown)
+{
+    Grid2->setVisible(shown);
+    Text4->setVisible(shown);
+    for (QLabel *label : {m_weekdayLabels.at(0), m_weekdayLabels.at(1), Label5, Label6,
+                          m_weekdayLabels.at(2), m_weekdayLabels.at(3), m_weekdayLabels.at(4),
+                          m_weekdayLabels.at(5), m_weekdayLabels.at(6)})
+        label->setVisible(shown);
+    cmdSaveProgram->setEnabled(shown);
+    cmdDownload->setEnabled(shown);
+}
+
+void Form2::placeCellEditAfterMove()
+{
+    // Unlike PlaceTextbox, the text is not cleared first and the read-only flag stays as the
+    // last placement left it.
+    placeBoxOverCell(txtCellEdit, Grid1, CellEditHeightReduction);
+    txtCellEdit->setText(Grid1->cellText(Grid1->currentRow(), Grid1->currentColumn()));
+    Grid1->setFocus();
+    if (!txtCellEdit->isHidden())
+        txtCellEdit->setFocus();
+}
+
+void Form2::saveProgramClicked()
+{
+    if (!writeShownProgram(SaveTitle))
+        return;
+    if (QString why = qmv::joinWorkingFiles(txtPgmName->text()); !why.isEmpty()) {
+        ShowMessageBox(why + QStringLiteral("\r\nThe program was not saved."), SaveTitle, 3, 2);
+        return;
+    }
+    ShowMessageBox(QStringLiteral("Program saved..."), SaveTitle, 3, 3);
+    pgmSaved = true;
+}
+
+void Form2::downloadClicked()
+{
+    // After a save, program 3's working file stays as saved: edits made since then reach the
+    // controller only through Previous and Next, which rewrite it.
+    if (!pgmSaved && !writeShownProgram(QStringLiteral("qmv Download")))
+        return;
+    openDownloadWindow();
+}
+
+bool Form2::writeShownProgram(const QString &title)
+{
+    const qmv::CellTable schedule = Grid2->contents();
+    if (QString why = qmv::writeWorkingFile(pgmCurrent, Grid1->contents(), &schedule);
+        !why.isEmpty()) {
+        ShowMessageBox(why, title, 3, 2);
+        return false;
+    }
+    Grid1->setCurrentCell(0, 0);
+    // Text4 follows Grid2's current cell by itself.
+    Grid2->setCurrentCell(0, 0);
+    // txtCellEdit's keys write into Grid1's current cell, so it must stand over it again.
+    placeCellEditAfterMove();
+    return true;
+}
+
+void Form2::openDownloadWindow()
+{
+    // The download window is not part of the editor yet; DOWNLOAD ends with the working files.
+}
+
+void Form2::scheduleCellEntered(int row, int column, int previousRow, int previousColumn)
+{
+    // Emptying the table reports no current cell at all.
+    if (row < 0 || column < 0 || (row == previousRow && column == previousColumn))
+        return;
+    Text4->setText(QString());
+    Text4->hide();
+    placeBoxOverCell(Text4, Grid2, 0);
+    Text4->setText(Grid2->cellText(row, column));
+    // The box is part of the schedule and is never shown without it.
+    if (Grid2->isHidden())
+        return;
+    Text4->show();
+    Text4->setFocus();
+}
+
+void Form2::text4KeyDown(int keyCode)
+{
+    const int row = Grid2->currentRow();
+    const int column = Grid2->currentColumn();
+    if (row < 0 || column < 0)
+        return;
+    const qmv::schedule::SchedulePlan plan = qmv::schedule::planMove(
+        bell::KeyCode(keyCode), row, column, Grid2->rowCount(), Grid2->columnCount());
+    if (plan.check)
+        Grid2->setCellText(row, column, qmv::schedule::checkedCell(Grid2->cellText(row, column)));
+    if (plan.moves)
+        Grid2->setCurrentCell(plan.row, plan.column);
+    switch (plan.focus) {
+    case qmv::schedule::Focus::TableThenBox:
+        Grid2->setFocus();
+        Text4->setFocus();
+        break;
+    case qmv::schedule::Focus::Box:
+        Text4->setFocus();
+        break;
+    case qmv::schedule::Focus::None:
+        break;
+    }
+}
+
+void Form2::text4KeyPress(QChar character)
+{
+    const QString trimmed = bell::trimBlanks(Text4->text());
+    // Left alone when there is nothing to trim, so the caret stays where the user typed.
+    if (trimmed != Text4->text())
+        Text4->setText(trimmed);
+    // Backspace has not removed its character yet; the key release copies the result.
+    if (character != QChar(8))
+        setScheduleCellText(Text4->text());
+}
+
+void Form2::text4KeyUp()
+{
+    setScheduleCellText(Text4->text());
+}
+
+void Form2::setScheduleCellText(const QString &text)
+{
+    const int row = Grid2->currentRow();
+    const int column = Grid2->currentColumn();
+    if (row >= 0 && column >= 0)
+        Grid2->setCellText(row, column, text);
 }

@@ -37,6 +37,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
+    // The download window reads the working files DOWNLOAD has just brought up to date.
+    virtual void openDownloadWindow();
+
 private:
     void createControls();
     void createHeaderLabels();
@@ -58,6 +61,22 @@ private:
     void setCurrentCellText(const QString &text);
 
     void exitClicked();
+
+    void nextProgramClicked();
+    void prevPgmClicked();
+    void moveToProgram(int target);
+    void showScheduleGroup(bool shown);
+    void placeCellEditAfterMove();
+
+    void saveProgramClicked();
+    void downloadClicked();
+    bool writeShownProgram(const QString &title);
+
+    void scheduleCellEntered(int row, int column, int previousRow, int previousColumn);
+    void text4KeyDown(int keyCode);
+    void text4KeyPress(QChar character);
+    void text4KeyUp();
+    void setScheduleCellText(const QString &text);
 
     const bool m_pgmEditing;
     const QString m_fileProgFile;
