@@ -25,7 +25,7 @@ QStringList MessageBoxAnswerer::messages() const
 void MessageBoxAnswerer::poll()
 {
     auto *box = qobject_cast<frmMsgBox *>(QApplication::activeModalWidget());
-    if (!box || box == m_answered || !box->isVisible())
+    if (!box || box == m_answered || !box->isVisible() || (m_hold && m_hold()))
         return;
     QString answer = m_answers.isEmpty() ? m_default : m_answers.takeFirst();
     if (answer.isEmpty())

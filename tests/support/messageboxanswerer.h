@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class frmMsgBox;
 
 namespace qmvtest {
@@ -31,6 +33,9 @@ public:
 
     void queue(const QString &button) { m_answers.append(button); }
     void setDefaultAnswer(const QString &button) { m_default = button; }
+    // While `hold` returns true, a message stays up unanswered (a reply that must come while
+    // it is shown).
+    void setHold(std::function<bool()> hold) { m_hold = std::move(hold); }
 
     const QList<SeenMessage> &seen() const { return m_seen; }
     QStringList messages() const;
@@ -42,6 +47,7 @@ private:
     QTimer m_timer;
     QStringList m_answers;
     QString m_default;
+    std::function<bool()> m_hold;
     QList<SeenMessage> m_seen;
     QPointer<frmMsgBox> m_answered;
 };
