@@ -3,6 +3,7 @@
 #include "bellrules.h"
 #include "cellgrid.h"
 #include "form2layout.h"
+#include "frmdownload.h"
 #include "lifecycle.h"
 #include "msgbox.h"
 #include "paths.h"
@@ -718,13 +719,13 @@ bool Form2::writeShownProgram(const QString &title)
 
 void Form2::openDownloadWindow()
 {
-    // The download window is not part of the editor yet; DOWNLOAD ends with the working files.
+    frmDownload::open();
 }
 
-void Form2::scheduleCellEntered(int row, int column, int previousRow, int previousColumn)
+void Form2::scheduleCellEntered(int row, int column)
 {
     // Emptying the table reports no current cell at all.
-    if (row < 0 || column < 0 || (row == previousRow && column == previousColumn))
+    if (row < 0 || column < 0)
         return;
     Text4->setText(QString());
     Text4->hide();

@@ -72,7 +72,9 @@ private:
     void downloadClicked();
     bool writeShownProgram(const QString &title);
 
-    void scheduleCellEntered(int row, int column, int previousRow, int previousColumn);
+    // The table reports only changes to another cell, so a click on the cell under the box never
+    // re-opens it.
+    void scheduleCellEntered(int row, int column);
     void text4KeyDown(int keyCode);
     void text4KeyPress(QChar character);
     void text4KeyUp();
