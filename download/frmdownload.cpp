@@ -264,7 +264,7 @@ void frmDownload::load()
     comboWkDay->setCurrentIndex(weekDayIndex);
 
     lblPgmNo->move(MSFlexGrid1->x(), MSFlexGrid1->y() - qmv::tw(500));
-    lblPgmNo->setText(QStringLiteral("Program No: 1"));
+    setProgramNumber(1);
 
     QString why;
     const auto program1 = qmv::readWorkingFile(1, false, &why);
@@ -489,7 +489,7 @@ void frmDownload::LoadProgram2()
     m_program = 2;
     if (!loadWorkingProgram(2))
         return;
-    lblPgmNo->setText(QStringLiteral("Program No: 2"));
+    setProgramNumber(2);
     MSFlexGrid1->setCurrentCell(0, 0);
     ResetTransferView();
     doCut();
@@ -500,10 +500,17 @@ void frmDownload::LoadProgram3()
     m_program = 3;
     if (!loadWorkingProgram(3))
         return;
-    lblPgmNo->setText(QStringLiteral("Program No: 3"));
+    setProgramNumber(3);
     MSFlexGrid1->setCurrentCell(0, 0);
     ResetTransferView();
     doCut();
+}
+
+void frmDownload::setProgramNumber(int program)
+{
+    lblPgmNo->setText(QStringLiteral("Program No: %1").arg(program));
+    // The label's width in twips was meant for another font: never cut the number off.
+    lblPgmNo->resize(std::max(qmv::tw(1215), lblPgmNo->sizeHint().width()), lblPgmNo->height());
 }
 
 bool frmDownload::loadWorkingProgram(int program)

@@ -114,6 +114,7 @@ private:
     void ResetTransferView();
 
     void buildLayout();
+    void setProgramNumber(int program);
     bool loadWorkingProgram(int program);
     void showProgram(const qmv::CellTable &bell);
     QStringList rowCells(int row) const;

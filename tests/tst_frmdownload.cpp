@@ -113,6 +113,7 @@ private slots:
     void transfer();
     void gridFollowsTheRowSent_data();
     void gridFollowsTheRowSent();
+    void rowSentStaysHighlightedUnderMessage();
 };
 
 bool tst_FrmDownload::writePrograms(const QStringList &program1, const QStringList &program2,
@@ -193,7 +194,14 @@ void tst_FrmDownload::layout()
     Simulator sim;
     QVERIFY(sim.start({QStringLiteral("--silent"), QStringLiteral("R")}));
     QVERIFY(writePrograms({QStringLiteral("07:45\tON\tPULSE\t5\tOFF\tCONT\t\tOC"), EmptyRow}));
+    const QString picture = qmv::paths::vendorPicture(QStringLiteral("systemImage.jpg"));
+    QVERIFY(QDir().mkpath(QFileInfo(picture).path()));
+    QImage image(290, 433, QImage::Format_RGB32);
+    image.fill(Qt::darkGray);
+    QVERIFY(image.save(picture, "JPG"));
     m_window = frmDownload::open();
+    QVERIFY(QFile::remove(picture));
+    QVERIFY(!m_window->imgSystemImage->pixmap().isNull());
 
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Tavrel Systems - Download"));
     QCOMPARE(m_window->size(), QSize(qmv::tw(11910), qmv::tw(8625)));
@@ -231,6 +239,7 @@ void tst_FrmDownload::openedOnceBroughtToFront()
     QWidget editor;
     editor.show();
     m_window = frmDownload::open();
+    QVERIFY(m_window->imgSystemImage->pixmap().isNull());
     QVERIFY(m_window->isVisible());
     QCOMPARE(m_window->parentWidget(), nullptr);
     QVERIFY(!m_window->isModal());
@@ -676,6 +685,45 @@ void tst_FrmDownload::gridFollowsTheRowSent()
     QCOMPARE(tops, topRows);
     QCOMPARE(faults, QStringList());
     QCOMPARE(m_answerer->messages(), QStringList{QStringLiteral("System Programmed")});
+}
+
+// The message of a row without reply takes the activation from the window; the row must still
+// be drawn in the selection colour.
+void tst_FrmDownload::rowSentStaysHighlightedUnderMessage()
+{
+    QVERIFY(writePrograms({QStringLiteral("07:45\tOFF\tCONT\t\tOFF\tCONT\t\tOC")}));
+    // A desktop that greys the selection of windows in the background.
+    const QPalette desktop = QApplication::palette();
+    QPalette greying = desktop;
+    greying.setColor(QPalette::Inactive, QPalette::Highlight, Qt::lightGray);
+    QApplication::setPalette(greying);
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(desktop); });
+    Simulator sim;
+    QVERIFY(sim.start({QStringLiteral("--silent"), QStringLiteral("H"),
+                       QStringLiteral("--erase-time"), QStringLiteral("100")}));
+    frmDownload *window = openAndSettle();
+    QVERIFY(window);
+    QTableWidget *grid = window->MSFlexGrid1;
+    bool looked = false;
+    bool windowActive = true;
+    QColor shown;
+    m_answerer->setHold([&] {
+        if (looked)
+            return false;
+        looked = true;
+        windowActive = window->isActiveWindow();
+        // The empty seconds cell of bell 1: nothing but the row's background.
+        const QPoint inCell(grid->columnViewportPosition(3) + grid->columnWidth(3) / 2,
+                            grid->rowViewportPosition(0) + grid->rowHeight(0) / 2);
+        shown = grid->viewport()->grab().toImage().pixelColor(inCell);
+        return false;
+    });
+    window->cmdContinue->click();
+
+    QVERIFY(looked);
+    QVERIFY(!windowActive);
+    QCOMPARE(shown, greying.color(QPalette::Active, QPalette::Highlight));
+    QCOMPARE(m_answerer->messages().first(), QStringLiteral("Prog Setting Problems . . ."));
 }
 
 QTEST_MAIN(tst_FrmDownload)
