@@ -105,6 +105,8 @@ private slots:
     void retryConnectsAfresh();
     void closedDuringWait_data();
     void closedDuringWait();
+    void retryWhileErasingIsAwaited();
+    void endingStopsTheWait();
 
     void timeStep_data();
     void timeStep();
@@ -452,6 +454,71 @@ void tst_FrmDownload::closedDuringWait()
     QVERIFY(openAndSettle());
     QCOMPARE(m_window->Text1->toPlainText(), ErasedText);
     QCOMPARE(sim->received(), QByteArray("BE"));
+}
+
+// After "System Not Erasing" RETRY is enabled while the end of erasing is still awaited: it ends
+// that wait, and the next attempt runs on the same window.
+void tst_FrmDownload::retryWhileErasingIsAwaited()
+{
+    qmvComm &comm = qmvComm::instance();
+    Simulator sim;
+    QVERIFY(sim.start({QStringLiteral("--answer-after"), QStringLiteral("A:2"),
+                       QStringLiteral("--erase-time"), QStringLiteral("100")}));
+    m_window = frmDownload::open();
+    recordStatus(m_window);
+    bool retried = false;
+    QTimer presser;
+    presser.setInterval(5);
+    connect(&presser, &QTimer::timeout, this, [&] {
+        if (m_window && comm.isWaiting() && m_window->cmdRetry->isEnabled()) {
+            presser.stop();
+            retried = true;
+            m_window->cmdRetry->click();
+        }
+    });
+    presser.start();
+    QVERIFY(QTest::qWaitFor([&] { return retried; }, 10000));
+    QVERIFY(openAndSettle());
+
+    QCOMPARE(m_answerer->messages(), QStringList{NotResponding2});
+    // The wait RETRY ended writes nothing more: the box is emptied and the new attempt starts.
+    QStringList texts;
+    for (const StatusShown &shown : std::as_const(m_status))
+        texts << shown.text;
+    const qsizetype notErasing = texts.indexOf(
+        QStringLiteral("System Not Erasing. Check cables and make sure System is Powered On"));
+    QVERIFY(notErasing > 0);
+    QCOMPARE(texts.mid(notErasing + 1, 2),
+             (QStringList{QString(), QStringLiteral("Connecting. . .")}));
+    QCOMPARE(m_window->Text1->toPlainText(), ErasedText);
+    QVERIFY(m_window->cmdContinue->isEnabled());
+    QVERIFY(!m_window->cmdRetry->isEnabled());
+    QVERIFY(comm.decoderRunning());
+    QCOMPARE(sim.received(), QByteArray("BEBE"));
+    QCOMPARE(m_ended, 0);
+}
+
+// The editor's EXIT while the window waits for the controller: the wait ends, the port closes.
+void tst_FrmDownload::endingStopsTheWait()
+{
+    qmvComm &comm = qmvComm::instance();
+    Simulator sim;
+    QVERIFY(sim.start({QStringLiteral("--silent"), QStringLiteral("R")}));
+    m_window = frmDownload::open();
+    QTimer ender;
+    ender.setInterval(5);
+    connect(&ender, &QTimer::timeout, this, [&] {
+        if (comm.isWaiting()) {
+            ender.stop();
+            qmv::endProgram();
+        }
+    });
+    ender.start();
+    QVERIFY(openAndSettle());
+    QCOMPARE(m_ended, 1);
+    QVERIFY(!comm.isOpen());
+    QCOMPARE(m_answerer->messages(), QStringList());
+    QCOMPARE(m_window->Text1->toPlainText(), QStringLiteral("Connecting. . ."));
 }
 
 void tst_FrmDownload::timeStep_data()
