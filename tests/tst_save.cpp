@@ -1,4 +1,8 @@
 #include "editorfixture.h"
+#include "frmdownload.h"
+
+#include <QApplication>
+#include <QPointer>
 
 #include <sys/resource.h>
 
@@ -80,6 +84,7 @@ private slots:
     void downloadWorkingFile_data();
     void downloadWorkingFile();
     void failedDownloadWriteOpensNothing();
+    void downloadOpensOneWindowBesideTheEditor();
 
 private:
     DownloadCounter *openAndEdit(const QString &name = QStringLiteral("week1.qmv"));
@@ -354,6 +359,34 @@ void tst_Save::failedDownloadWriteOpensNothing()
     QCOMPARE(form->pgmSaved, false);
     // Nothing moved: the boxes stay where the user left them.
     QCOMPARE(QPoint(m.grid1()->currentColumn(), m.grid1()->currentRow()), QPoint(3, 5));
+}
+
+void tst_Save::downloadOpensOneWindowBesideTheEditor()
+{
+    QVERIFY(m.openNew());
+    m.form->show();
+    m.next();
+    m.next();
+    auto downloadWindows = [] {
+        QList<frmDownload *> windows;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *window = qobject_cast<frmDownload *>(widget); window && window->isVisible())
+                windows.append(window);
+        }
+        return windows;
+    };
+
+    download();
+    QCOMPARE(downloadWindows().size(), 1);
+    const QPointer<frmDownload> window = downloadWindows().first();
+    QVERIFY(!window->isModal());
+    QVERIFY(m.form->isVisible());
+    download();
+    QCOMPARE(downloadWindows(), QList<frmDownload *>{window.data()});
+
+    // Closed before its connection starts, so no port is ever opened.
+    window->close();
+    QTRY_VERIFY(window.isNull());
 }
 
 QTEST_MAIN(tst_Save)
