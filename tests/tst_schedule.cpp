@@ -64,13 +64,11 @@ void tst_Schedule::keySequences_data()
         << QStringList{} << QPoint(1, 0) << "3";
     QTest::newRow("emptied replaced, down") << QPoint(0, 0) << typed("", {K::Key_Down})
         << QStringList{} << QPoint(0, 1) << "3";
-    for (const char *bad : {"0", "4", "-1", "x", "12"})
-        QTest::addRow("%s replaced, left", bad) << QPoint(3, 1)
-            << typed(QLatin1String(bad), {K::Key_Left}) << QStringList{} << QPoint(2, 1) << "3";
-    for (const char *good : {"1", "2", "2.5"})
-        QTest::addRow("%s kept, up", good) << QPoint(5, 1)
-            << typed(QLatin1String(good), {K::Key_Up})
-            << QStringList{"5,1=" + QLatin1String(good)} << QPoint(5, 0) << "3";
+    // Which texts count as valid is the rules' test; here only that the check runs on leaving.
+    QTest::newRow("letter replaced, left") << QPoint(3, 1) << typed("x", {K::Key_Left})
+        << QStringList{} << QPoint(2, 1) << "3";
+    QTest::newRow("fraction kept, up") << QPoint(5, 1) << typed("2.5", {K::Key_Up})
+        << QStringList{"5,1=2.5"} << QPoint(5, 0) << "3";
     QTest::newRow("right wraps from sun of bell 1") << QPoint(6, 0) << typed("9", {K::Key_Right})
         << QStringList{} << QPoint(0, 1) << "3";
     QTest::newRow("left wraps from monday of bell 2") << QPoint(0, 1) << typed("1", {K::Key_Left})
@@ -89,8 +87,6 @@ void tst_Schedule::keySequences_data()
     QTest::newRow("keys the box ignores leave the cell") << QPoint(2, 0)
         << typed("1", {K::Key_PageDown, K::Key_PageUp, K::Key_F5})
         << QStringList{"2,0=1"} << QPoint(2, 0) << "1";
-    QTest::newRow("every digit is typed, right checks it") << QPoint(1, 1)
-        << typed("0123", {K::Key_Right}) << QStringList{} << QPoint(2, 1) << "3";
     QTest::newRow("thirteen rights walk both rows") << QPoint(0, 0) << repeated(K::Key_Right, 13)
         << QStringList{} << QPoint(6, 1) << "3";
     QTest::newRow("thirteen lefts walk back") << QPoint(6, 1) << repeated(K::Key_Left, 13)
