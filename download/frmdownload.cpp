@@ -383,17 +383,18 @@ void frmDownload::continueClicked()
         m_transfer.clockConfirmed = m_comm.flagJ;
     }
 
-    const struct
-    {
-        const char *header;
-        void (frmDownload::*step)();
-    } programs[] = {{"P1", &frmDownload::doRun},
-                    {"P2", &frmDownload::LoadProgram2},
-                    {"P3", &frmDownload::LoadProgram3}};
-    for (int i = 0; i < 3 && !transferStopped(); ++i) {
-        setStatusText(QStringLiteral("Program %1").arg(i + 1));
-        if (send(programs[i].header))
-            (this->*programs[i].step)();
+    setStatusText(QStringLiteral("Program 1"));
+    if (send(QByteArrayLiteral("P1")))
+        doRun();
+    if (!transferStopped()) {
+        setStatusText(QStringLiteral("Program 2"));
+        if (send(QByteArrayLiteral("P2")))
+            LoadProgram2();
+    }
+    if (!transferStopped()) {
+        setStatusText(QStringLiteral("Program 3"));
+        if (send(QByteArrayLiteral("P3")))
+            LoadProgram3();
     }
     if (!transferStopped()) {
         setStatusText(QStringLiteral("Weekly Schedule"));
