@@ -270,7 +270,9 @@ QString writeFileAtomic(const QString &path, const QByteArray &bytes)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
+    // QSaveFile buffers small writes and its commit() does not notice when emptying that buffer
+    // fails, so flush first: otherwise a full disk would replace the old file with a cut one.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         const QString why = file.errorString();
         file.cancelWriting();
         return QStringLiteral("Cannot write %1: %2").arg(path, why);

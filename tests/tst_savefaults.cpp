@@ -49,6 +49,7 @@ class tst_SaveFaults : public QObject
 
 private slots:
     void init();
+    void fullDiskKeepsOldFile_data();
     void fullDiskKeepsOldFile();
     void readOnlyFolderKeepsOldFile();
     void missingFolderIsReported();
@@ -75,14 +76,25 @@ void tst_SaveFaults::init()
     QCOMPARE(splitIntoWorkingFiles(bigFile(2000, QStringLiteral("08:00"))), QString());
 }
 
+void tst_SaveFaults::fullDiskKeepsOldFile_data()
+{
+    QTest::addColumn<int>("rows");
+    // A small file goes through the save file's buffer; a large one is written straight through.
+    QTest::newRow("smallfile") << 15;
+    QTest::newRow("largefile") << 2000;
+}
+
 void tst_SaveFaults::fullDiskKeepsOldFile()
 {
+    QFETCH(int, rows);
+    const ProgramFile file = bigFile(rows, QStringLiteral("09:00"));
+    QCOMPARE(splitIntoWorkingFiles(file), QString());
     // A file-size limit stands in for a full disk: writes past it fail with EFBIG.
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit old{};
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
     rlimit limited = old;
-    limited.rlim_cur = rlim_t(m_new.size() / 2);
+    limited.rlim_cur = rlim_t(programFileBytes(file).size() / 2);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
     const QString error = joinWorkingFiles(QStringLiteral("week1.qmv"));
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
