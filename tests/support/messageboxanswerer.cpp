@@ -9,9 +9,8 @@ namespace qmvtest {
 
 MessageBoxAnswerer::MessageBoxAnswerer(QObject *parent) : QObject(parent)
 {
-    m_timer.setInterval(5);
     connect(&m_timer, &QTimer::timeout, this, &MessageBoxAnswerer::poll);
-    m_timer.start();
+    m_timer.start(5);
 }
 
 QStringList MessageBoxAnswerer::messages() const
@@ -27,17 +26,16 @@ void MessageBoxAnswerer::poll()
     auto *box = qobject_cast<frmMsgBox *>(QApplication::activeModalWidget());
     if (!box || box == m_answered || !box->isVisible() || (m_hold && m_hold()))
         return;
-    QString answer = m_answers.isEmpty() ? m_default : m_answers.takeFirst();
+    const QString answer = m_answers.isEmpty() ? m_default : m_answers.takeFirst();
     if (answer.isEmpty())
         return;
     m_answered = box;
     m_seen.append(
         {box->mCutMsgBoxMsg, box->mCutMsgBoxTitle, box->mcutMsgBoxStyle, box->mCutMsgBoxIcon});
-    if (answer == QLatin1String("close")) {
+    auto *button = box->findChild<QPushButton *>(answer);
+    if (answer == QLatin1String("close"))
         box->reject();
-        return;
-    }
-    if (auto *button = box->findChild<QPushButton *>(answer); button && button->isVisible())
+    else if (button && button->isVisible())
         button->click();
     else
         qWarning("MessageBoxAnswerer: no visible button %s", qPrintable(answer));

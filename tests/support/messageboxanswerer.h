@@ -1,9 +1,8 @@
 #pragma once
 
-#include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -20,11 +19,11 @@ struct SeenMessage
     int icon = 0;
 };
 
-// Answers the tool's modal message windows as they come up: it polls for the active modal
-// widget (a fixed-delay single shot would fire before the window exists) and clicks the button
-// named by the next queued answer ("cmdYes", "cmdNo", "cmdOK", "cmdCancel", "cmdOKonly"), or
-// the default answer when the queue is empty. "close" closes the window without a button.
-// Every message seen is recorded.
+// Answers the tool's modal message windows as they come up, polling for the active modal widget
+// (a fixed-delay single shot fires before the window exists). It clicks the button named by the
+// next queued answer ("cmdYes", "cmdNo", "cmdOK", "cmdCancel", "cmdOKonly"), or the default
+// answer when the queue is empty; "close" closes the window without a button. While `hold`
+// returns true a message stays up unanswered. Every message answered is recorded.
 class MessageBoxAnswerer : public QObject
 {
     Q_OBJECT
@@ -33,10 +32,7 @@ public:
 
     void queue(const QString &button) { m_answers.append(button); }
     void setDefaultAnswer(const QString &button) { m_default = button; }
-    // While `hold` returns true, a message stays up unanswered (a reply that must come while
-    // it is shown).
     void setHold(std::function<bool()> hold) { m_hold = std::move(hold); }
-
     const QList<SeenMessage> &seen() const { return m_seen; }
     QStringList messages() const;
     void clear() { m_seen.clear(); }
