@@ -3,113 +3,75 @@
 #include "paths.h"
 #include "programfile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-
-Q_DECLARE_METATYPE(Qt::Key)
-
-namespace {
-
-constexpr int LargeRows = 5000;
-
-qmv::CellTable largeProgram(int program)
-{
-    qmv::CellTable table{qmv::BellColumns, {}};
-    table.rows.reserve(LargeRows);
-    for (int row = 0; row < LargeRows; ++row) {
-        const bool on = row % 3 == 0;
-        table.rows.append({QStringLiteral("%1:%2")
-                               .arg(row / 60 % 24, 2, 10, QLatin1Char('0'))
-                               .arg(row % 60, 2, 10, QLatin1Char('0')),
-                           on ? QStringLiteral("ON") : QStringLiteral("OFF"),
-                           QStringLiteral("PULSE"), on ? QString::number(program) : QString(),
-                           QStringLiteral("OFF"), QStringLiteral("CONT"), QString(),
-                           QStringLiteral("OC")});
-    }
-    return table;
-}
-
-} // namespace
-
-// How long the editor takes to open a program file of three 5,000-row programs, and to handle
-// one arrow key in such a table.
+// How long the editor takes to open a file of three 5,000-row programs, and to handle one arrow
+// key in such a table, with and without drawing the window after it.
 class bench_Editor : public QObject
 {
     Q_OBJECT
-
-private slots:
-    void initTestCase();
-    void openLargeFile();
-    void arrowKey_data();
-    void arrowKey();
-
-private:
+    static constexpr int Rows = 5000;
     QTemporaryDir m_root;
     QString m_file;
-};
 
-void bench_Editor::initTestCase()
-{
-    QVERIFY(m_root.isValid());
-    qputenv("QMV_ROOT", m_root.path().toLocal8Bit());
-    QVERIFY(QDir().mkpath(qmv::paths::dataDir()));
-    QVERIFY(QDir().mkpath(qmv::paths::tmpDir()));
-    qmv::ProgramFile file;
-    file.programs = {largeProgram(1), largeProgram(2), largeProgram(3)};
-    file.schedule = qmv::defaultSchedule();
-    m_file = qmv::paths::programFile(QStringLiteral("large.qmv"));
-    QCOMPARE(qmv::writeFileAtomic(m_file, qmv::programFileBytes(file)), QString());
-}
-
-void bench_Editor::openLargeFile()
-{
-    QBENCHMARK
+private slots:
+    void initTestCase()
     {
+        QVERIFY(m_root.isValid());
+        qputenv("QMV_ROOT", m_root.path().toLocal8Bit());
+        QVERIFY(QDir().mkpath(qmv::paths::dataDir()) && QDir().mkpath(qmv::paths::tmpDir()));
+        qmv::CellTable table{qmv::BellColumns, {}};
+        for (int row = 0; row < Rows; ++row)
+            table.rows.append({QTime(0, 0).addSecs(row * 60).toString("hh:mm"),
+                               row % 3 ? "OFF" : "ON", "PULSE", row % 3 ? "" : "5", "OFF", "CONT",
+                               "", "OC"});
+        m_file = qmv::paths::programFile(QStringLiteral("large.qmv"));
+        const qmv::ProgramFile file{{table, table, table}, qmv::defaultSchedule()};
+        QCOMPARE(qmv::writeFileAtomic(m_file, qmv::programFileBytes(file)), QString());
+    }
+
+    void openLargeFile()
+    {
+        QBENCHMARK
+        {
+            Form2 form(true, m_file, QStringLiteral("large.qmv"));
+            QVERIFY(form.load());
+            QCOMPARE(form.findChild<CellGrid *>("Grid1")->rowCount(), Rows);
+        }
+    }
+
+    void arrowKey_data()
+    {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<bool>("drawn");
+        QTest::newRow("down") << Qt::Key_Down << false;
+        QTest::newRow("right") << Qt::Key_Right << false;
+        QTest::newRow("down, drawn") << Qt::Key_Down << true;
+    }
+
+    void arrowKey()
+    {
+        QFETCH(Qt::Key, key);
+        QFETCH(bool, drawn);
         Form2 form(true, m_file, QStringLiteral("large.qmv"));
         QVERIFY(form.load());
-        QCOMPARE(form.findChild<CellGrid *>(QStringLiteral("Grid1"))->rowCount(), LargeRows);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *grid = form.findChild<CellGrid *>("Grid1");
+        grid->setCurrentCell(Rows / 2, 1);
+        form.PlaceTextbox();
+        const QModelIndex start = grid->currentIndex();
+        QBENCHMARK
+        {
+            QTest::keyClick(form.findChild<QLineEdit *>("txtCellEdit"), key);
+            if (drawn)
+                QCoreApplication::processEvents();
+        }
+        QVERIFY(grid->currentIndex() != start);
     }
-}
-
-void bench_Editor::arrowKey_data()
-{
-    QTest::addColumn<Qt::Key>("key");
-    QTest::addColumn<bool>("repaint"); // include drawing the window after the key
-
-    QTest::newRow("down, scrolling every key") << Qt::Key_Down << false;
-    QTest::newRow("right, through the cells") << Qt::Key_Right << false;
-    QTest::newRow("down, drawn") << Qt::Key_Down << true;
-    QTest::newRow("right, drawn") << Qt::Key_Right << true;
-}
-
-void bench_Editor::arrowKey()
-{
-    QFETCH(Qt::Key, key);
-    QFETCH(bool, repaint);
-
-    Form2 form(true, m_file, QStringLiteral("large.qmv"));
-    QVERIFY(form.load());
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto *grid = form.findChild<CellGrid *>(QStringLiteral("Grid1"));
-    auto *box = form.findChild<QLineEdit *>(QStringLiteral("txtCellEdit"));
-    grid->setCurrentCell(LargeRows / 2, 1);
-    form.PlaceTextbox();
-    const QModelIndex start = grid->currentIndex();
-
-    QBENCHMARK
-    {
-        QTest::keyClick(box, key);
-        if (repaint)
-            QCoreApplication::processEvents();
-    }
-    QVERIFY(grid->currentIndex() != start);
-}
+};
 
 QTEST_MAIN(bench_Editor)
 #include "bench_editor.moc"

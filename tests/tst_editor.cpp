@@ -1,0 +1,778 @@
+#include "cellgrid.h"
+#include "form1.h"
+#include "form2.h"
+#include "lifecycle.h"
+#include "messageboxanswerer.h"
+#include "paths.h"
+#include "programfile.h"
+#include "twips.h"
+
+#include <QClipboard>
+#include <QDirIterator>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+const QByteArray DefaultRowBytes = "\tOFF\tCONT\t\tOFF\tCONT\t\tOC";
+const QString DefaultRow = QStringLiteral(",OFF,CONT,,OFF,CONT,,OC");
+const QByteArray DefaultScheduleBlock =
+    "\r\n\r\n\r\n2\r\n3\t3\t3\t3\t3\t3\t3\r3\t3\t3\t3\t3\t3\t3\r\n";
+
+QByteArray joinedRows(int count)
+{
+    return QByteArrayList(count, DefaultRowBytes).join('\r');
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray workingBytes(int program)
+{
+    return readAll(qmv::paths::workingFile(program));
+}
+
+// Two rows, the first one's Time cell telling the program apart: "0n:00".
+QByteArray planted(int program)
+{
+    const QByteArray n = QByteArray::number(program);
+    return ":P" + n + "\r\n2\r\n0" + n + ":00" + DefaultRowBytes + "\r" + DefaultRowBytes + "\r\n" +
+           (program == 3 ? "\r\n\r\n\r\n2\r\n1\t1\t1\t1\t1\t1\t1\r2\t2\t2\t2\t2\t2\t2\r\n" : "");
+}
+
+// "07:30{R}{D3}": "07:30" typed, then Right, then Down three times.
+QTestEventList keys(const QString &script)
+{
+    static const QHash<QString, Qt::Key> named = {
+        {"R", Qt::Key_Right},     {"L", Qt::Key_Left},        {"U", Qt::Key_Up},
+        {"D", Qt::Key_Down},      {"E", Qt::Key_Return},      {"X", Qt::Key_Delete},
+        {"B", Qt::Key_Backspace}, {"PgDn", Qt::Key_PageDown}, {"PgUp", Qt::Key_PageUp},
+        {"Home", Qt::Key_Home},   {"End", Qt::Key_End},       {"Esc", Qt::Key_Escape}};
+    static const QRegularExpression token(QStringLiteral("\\{([A-Za-z]+)(\\d*)\\}|([^{])"));
+    QTestEventList list;
+    for (auto it = token.globalMatch(script); it.hasNext();) {
+        const QRegularExpressionMatch match = it.next();
+        if (match.hasCaptured(3))
+            list.addKeyClicks(match.captured(3));
+        for (int i = 0; i < qMax(1, match.captured(2).toInt()) && match.hasCaptured(1); ++i)
+            list.addKeyClick(named.value(match.captured(1)));
+    }
+    return list;
+}
+
+// DOWNLOAD without the download window: the working files are all it would read.
+class DownloadCounter : public Form2
+{
+public:
+    using Form2::Form2;
+    int opened = 0;
+    QByteArray temp3; // program 3's working file when the window would load it
+
+protected:
+    void openDownloadWindow() override
+    {
+        ++opened;
+        temp3 = workingBytes(3);
+    }
+};
+
+// What openAndEdit leaves in the working files.
+const QByteArray EditedTemp1 =
+    ":P1\r\n15\r\n07:30\tON\tPULSE\t5\tOFF\tCONT\t\tOC\r" + joinedRows(14) + "\r\n";
+const QByteArray DefaultTemp2 = ":P2\r\n15\r\n" + joinedRows(15) + "\r\n";
+const QByteArray EditedTemp3 = ":P3\r\n15\r\n" + joinedRows(14) +
+                               "\r\tON\tCONT\t9\tOFF\tCONT\t\tON\r\n\r\n\r\n\r\n2\r\n"
+                               "1\t3\t3\t3\t3\t3\t3\r3\t3\t3\t3\t3\t3\t2\r\n";
+
+} // namespace
+
+class tst_Editor : public QObject
+{
+    Q_OBJECT
+
+    template <typename Window = Form2> Window *openNew(const QString &title = "week1.qmv")
+    {
+        auto window = std::make_unique<Window>(false, qmv::paths::programFile(title), title);
+        Window *opened = window.get();
+        m_form = std::move(window);
+        return m_form->load() ? opened : nullptr;
+    }
+    bool openExisting(const QByteArray &bytes)
+    {
+        const QString path = qmv::paths::programFile(QStringLiteral("edit.qmv"));
+        if (bytes != "<none>" && !writeAll(path, bytes))
+            return false;
+        m_form = std::make_unique<Form2>(true, path, QStringLiteral("edit.qmv"));
+        return m_form->load();
+    }
+    bool show()
+    {
+        m_form->show();
+        m_form->activateWindow();
+        return QTest::qWaitForWindowActive(m_form.get());
+    }
+    CellGrid *grid1() const { return m_form->findChild<CellGrid *>("Grid1"); }
+    CellGrid *grid2() const { return m_form->findChild<CellGrid *>("Grid2"); }
+    QLineEdit *box() const { return m_form->findChild<QLineEdit *>("txtCellEdit"); }
+    QLineEdit *text4() const { return m_form->findChild<QLineEdit *>("Text4"); }
+    QWidget *control(const QString &name) const { return m_form->findChild<QWidget *>(name); }
+    void click(const char *name) const { m_form->findChild<QPushButton *>(name)->click(); }
+    void move(bool next) const { click(next ? "cmdNextProgram" : "cmdPrevPgm"); }
+    void goTo(int program) const
+    {
+        while (m_form->pgmCurrent < program)
+            move(true);
+    }
+    QPoint current(CellGrid *grid) const { return {grid->currentColumn(), grid->currentRow()}; }
+
+    // The number shown, the buttons and the schedule group all say the same program.
+    void checkAgreement(int program)
+    {
+        QCOMPARE(m_form->pgmCurrent, program);
+        QCOMPARE(control("txtNextProgram")->property("text").toString(), QString::number(program));
+        for (const char *name : {"Grid2", "Text4", "Label3", "Label4", "Label5", "Label6", "Label8",
+                                 "Label9", "Label10", "Label11", "Label12"})
+            QVERIFY2(control(name)->isHidden() == (program != 3), name);
+        QCOMPARE(control("cmdSaveProgram")->isEnabled(), program == 3);
+        QCOMPARE(control("cmdDownload")->isEnabled(), program == 3);
+    }
+
+    // Program 1 and the schedule edited through the boxes, program 3's last row directly; the
+    // boxes are left elsewhere than the first cells.
+    DownloadCounter *openAndEdit(const QString &name = QStringLiteral("week1.qmv"))
+    {
+        auto *form = openNew<DownloadCounter>(name);
+        if (!form)
+            return nullptr;
+        form->show();
+        keys("07:30{R}{E}{R}{E}{R}5").simulate(box());
+        goTo(3);
+        grid1()->setCellText(14, 1, QStringLiteral("ON"));
+        grid1()->setCellText(14, 3, QStringLiteral("9"));
+        grid1()->setCellText(14, 7, QStringLiteral("ON"));
+        keys("{B}1{L}").simulate(text4());
+        grid2()->setCurrentCell(1, 6);
+        keys("{B}2").simulate(text4());
+        grid1()->setCurrentCell(5, 3);
+        form->PlaceTextbox();
+        grid2()->setCurrentCell(1, 3);
+        return form;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<Form2> m_form;
+    std::unique_ptr<qmvtest::MessageBoxAnswerer> m_answerer;
+    int m_ended = 0;
+
+private slots:
+    void init()
+    {
+        m_root = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_root->isValid());
+        qputenv("QMV_ROOT", m_root->path().toLocal8Bit());
+        QVERIFY(QDir().mkpath(qmv::paths::dataDir()) && QDir().mkpath(qmv::paths::tmpDir()));
+        m_ended = 0;
+        qmv::setEndHandler([this] { ++m_ended; });
+        m_answerer = std::make_unique<qmvtest::MessageBoxAnswerer>();
+        m_answerer->setDefaultAnswer(QStringLiteral("cmdOKonly"));
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_answerer.reset();
+        qmv::setEndHandler(nullptr);
+        qmv::resetEnding();
+        m_root.reset();
+    }
+
+    void newFile_data()
+    {
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("no file yet") << false << "";
+        QTest::newRow("file exists, no opens the defaults") << true << "cmdNo";
+        QTest::newRow("file exists, yes ends the tool") << true << "cmdYes";
+    }
+
+    void newFile()
+    {
+        QFETCH(bool, exists);
+        QFETCH(QString, answer);
+        const QString path = qmv::paths::programFile(QStringLiteral("week1.qmv"));
+        QVERIFY(!exists || writeAll(path, "old content"));
+        QVERIFY(writeAll(qmv::paths::workingFile(2), "earlier"));
+        m_answerer->queue(answer);
+        const bool opens = answer != QLatin1String("cmdYes");
+        QCOMPARE(openNew() != nullptr, opens);
+        QCOMPARE(m_answerer->messages().join('|'),
+                 exists ? "File already exists\r\nContent will lost if you continue\r\nEXIT?" : "");
+        QCOMPARE(m_ended, opens ? 0 : 1);
+        QCOMPARE(readAll(path), exists ? "old content" : "<missing>");
+        QCOMPARE(workingBytes(2) == "earlier", !opens);
+        if (!opens)
+            return;
+        const QByteArray rows = "\r\n15\r\n" + joinedRows(15) + "\r\n";
+        QCOMPARE(workingBytes(1) + workingBytes(2) + workingBytes(3),
+                 ":P1" + rows + ":P2" + rows + ":P3" + rows + DefaultScheduleBlock);
+        QCOMPARE(grid1()->contents(), qmv::defaultBellTable());
+        QCOMPARE(grid2()->contents(), qmv::defaultSchedule());
+        checkAgreement(1);
+        QCOMPARE(box()->geometry(), grid1()->cellRect(0, 0, m_form.get()));
+        QVERIFY(show() && !box()->isReadOnly());
+        QTRY_VERIFY(box()->hasFocus());
+    }
+
+    void existingFile_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // "<none>": no file at all
+        QTest::addColumn<QString>("problem");  // empty: the file opens
+        const QByteArray good = joinedRows(15);
+        QTest::newRow("programs of 15, 20 and 1 rows")
+            << ":P1\r\n15\r\n07:30\tON\tPULSE\t5\tOFF\tCONT\t\tON\r" + joinedRows(14) +
+                   "\r\n:P2\r\n20\r\n" + joinedRows(19) +
+                   "\r23:59\tOFF\tCONT\t\tON\tPULSE\t9\tOFF\r\n:P3\r\n1\r\n" + DefaultRowBytes +
+                   "\r\n\r\n\r\n\r\n2\r\n1\t2\t3\t1\t2\t3\t1\r2\t2\t2\t2\t2\t2\t2\r\n"
+            << "";
+        QTest::newRow("missing file") << QByteArray("<none>") << "Cannot open";
+        QTest::newRow("too few lines") << ":P1\r\n15\r\n" + good + "\r\n" << QString("lines");
+        QTest::newRow("row count disagrees with the rows")
+            << ":P1\r\n15\r\n" + good + "\r\n:P2\r\n16\r\n" + good + "\r\n:P3\r\n15\r\n" + good +
+                   "\r\n" + DefaultScheduleBlock
+            << "line 6";
+    }
+
+    void existingFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, problem);
+        QCOMPARE(openExisting(bytes), problem.isEmpty());
+        if (!problem.isEmpty()) {
+            const QString message = m_answerer->messages().join('|');
+            QVERIFY2(message.contains(qmv::paths::programFile("edit.qmv")), qPrintable(message));
+            QVERIFY2(message.contains(problem) && !message.contains('|'), qPrintable(message));
+            QCOMPARE(QDir(qmv::paths::tmpDir()).entryList(QDir::Files), QStringList());
+            return;
+        }
+        // The working files are the file's three blocks, byte for byte.
+        QCOMPARE(workingBytes(1) + workingBytes(2) + workingBytes(3), bytes);
+        QCOMPARE(grid1()->rowCount(), 15);
+        QCOMPARE(grid1()->rowTexts(0).join(','), "07:30,ON,PULSE,5,OFF,CONT,,ON");
+        QCOMPARE(box()->text(), "07:30");
+        QCOMPARE(text4()->text(), "1");
+        QCOMPARE(control("txtPgmName")->property("text").toString(), "edit.qmv");
+        QVERIFY(m_answerer->seen().isEmpty());
+    }
+
+    void exitAsksFirst()
+    {
+        QVERIFY(openNew());
+        QVERIFY(show());
+        m_answerer->queue(QStringLiteral("cmdNo"));
+        m_form->close();
+        QCOMPARE(m_ended, 0);
+        QVERIFY(m_form->isVisible());
+        m_answerer->queue(QStringLiteral("cmdYes"));
+        click("cmdExit");
+        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_answerer->messages(),
+                 QStringList(2, "Are you sure ?\r\nDo you really want to Exit ? ? ?"));
+    }
+
+    void cellKeys_data()
+    {
+        QTest::addColumn<QStringList>("table"); // program 1; empty: 15 default rows
+        QTest::addColumn<QPoint>("start");      // column, row
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QStringList>("rows"); // "row=cells" of the rows to check
+        QTest::addColumn<QPoint>("end");
+        QTest::addColumn<int>("rowCount");
+        QTest::addColumn<QString>("boxText");
+        auto add = [](const char *name, const QStringList &table, QPoint start, const char *keys,
+                      const QStringList &rows, QPoint end, int rowCount, const char *boxText) {
+            QTest::newRow(name) << table << start << QString(keys) << rows << end << rowCount
+                                << QString(boxText);
+        };
+        const QStringList none;
+        const QString at0 = QStringLiteral("0=");
+        add("valid time leaves", none, {0, 0}, "07:30{R}", {at0 + "07:30" + DefaultRow}, {1, 0}, 15,
+            "OFF");
+        add("bad time keeps the cursor and the text", none, {0, 0}, "24:00{R}",
+            {at0 + "24:00" + DefaultRow}, {0, 0}, 15, "24:00");
+        add("bad time corrected then left", none, {0, 0}, "24:00{R}{B5}23:00{D}",
+            {at0 + "23:00" + DefaultRow}, {0, 1}, 15, "");
+        add("sixth character refused", none, {0, 0}, "07:301", {at0 + "07:30" + DefaultRow}, {0, 0},
+            15, "07:30");
+        add("seconds out of range emptied on leaving", none, {3, 0}, "0{R}", {at0 + DefaultRow},
+            {4, 0}, 15, "OFF");
+        add("up at row 0 writes the typed text back", none, {3, 0}, "99{U}",
+            {"0=,OFF,CONT,99,OFF,CONT,,OC"}, {3, 0}, 15, "99");
+        add("enter steps the light word", none, {7, 0}, "{E}{E}", {"0=,OFF,CONT,,OFF,CONT,,OFF"},
+            {7, 0}, 15, "OFF");
+        add("word column refuses typing", none, {1, 0}, "ab1{B}", {at0 + DefaultRow}, {1, 0}, 15,
+            "OFF");
+        add("ignored keys leave the cursor", none, {2, 4}, "x {PgDn}{PgUp}{Home}{End}{Esc}",
+            {"4=" + DefaultRow}, {2, 4}, 15, "CONT");
+        add("bell 2 takes bell 1's action and seconds", {"07:30,ON,PULSE,5,ON,CONT,,OC"}, {4, 0},
+            "{R}", {"0=07:30,ON,PULSE,5,ON,PULSE,5,OC"}, {7, 0}, 1, "OC");
+        add("down near the end grows", none, {2, 13}, "{D2}",
+            {"15=" + DefaultRow, "16=" + DefaultRow}, {2, 15}, 17, "CONT");
+        add("thirty rows down scroll the table", none, {2, 0}, "{D30}", {}, {2, 30}, 32, "CONT");
+        add("delete removes the row",
+            {"00:00" + DefaultRow, "00:01" + DefaultRow, "00:02" + DefaultRow}, {0, 1}, "{X}",
+            {"0=00:00" + DefaultRow, "1=00:02" + DefaultRow}, {0, 1}, 2, "00:02");
+        add("delete on one row moves to bell 1", {"07:30" + DefaultRow}, {6, 0}, "{X}",
+            {at0 + "07:30" + DefaultRow}, {1, 0}, 1, "OFF");
+    }
+
+    void cellKeys()
+    {
+        QFETCH(QStringList, table);
+        QFETCH(QPoint, start);
+        QFETCH(QString, keys);
+        QFETCH(QStringList, rows);
+        QFETCH(QPoint, end);
+        qmv::ProgramFile file{
+            {qmv::defaultBellTable(), qmv::defaultBellTable(), qmv::defaultBellTable()},
+            qmv::defaultSchedule()};
+        if (!table.isEmpty())
+            file.programs[0].rows.clear();
+        for (const QString &row : table)
+            file.programs[0].rows.append(row.split(','));
+        QVERIFY(openExisting(qmv::programFileBytes(file)));
+        QVERIFY(show());
+        grid1()->setCurrentCell(start.y(), start.x());
+        m_form->PlaceTextbox();
+        grid1()->setFocus();
+
+        ::keys(keys).simulate(box());
+
+        for (const QString &entry : rows)
+            QCOMPARE(grid1()->rowTexts(entry.section('=', 0, 0).toInt()).join(','),
+                     entry.section('=', 1));
+        QCOMPARE(current(grid1()), end);
+        QTEST(grid1()->rowCount(), "rowCount");
+        QTEST(box()->text(), "boxText");
+        QCOMPARE(box()->isReadOnly(), end.x() != 0 && end.x() != 3 && end.x() != 6);
+        // The box covers the cell's top, and the cell is in sight.
+        const QRect cell = grid1()->visualRect(grid1()->currentIndex());
+        QVERIFY(grid1()->viewport()->rect().contains(cell));
+        QCOMPARE(box()->pos(), grid1()->viewport()->mapTo(m_form.get(), cell.topLeft()));
+        QCOMPARE(box()->size(), QSize(grid1()->columnWidth(end.x()), qmv::tw(360 - 200)));
+        if (end != start)
+            QTRY_VERIFY(box()->hasFocus());
+    }
+
+    void pasteIsLimited()
+    {
+        QVERIFY(openNew());
+        QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\r3\n456789"));
+        QTest::keyClicks(box(), QStringLiteral("0"));
+        QTest::keyClick(box(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box()->text(), "01234");
+        QCOMPARE(grid1()->cellText(0, 0), "01234");
+    }
+
+    void backspaceCopiesAtRelease_data()
+    {
+        QTest::addColumn<bool>("schedule");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<QString>("afterPress");
+        QTest::addColumn<QString>("afterRelease");
+        QTest::newRow("bell, backspace") << false << Qt::Key_Backspace << "1 "
+                                         << "";
+        QTest::newRow("bell, character trims first") << false << Qt::Key_7 << "1"
+                                                     << "17";
+        QTest::newRow("schedule, backspace") << true << Qt::Key_Backspace << "1 "
+                                             << "";
+        QTest::newRow("schedule, character trims first") << true << Qt::Key_2 << "1"
+                                                         << "12";
+    }
+
+    void backspaceCopiesAtRelease()
+    {
+        QFETCH(bool, schedule);
+        QFETCH(Qt::Key, key);
+        QVERIFY(openNew());
+        QVERIFY(show());
+        goTo(schedule ? 3 : 1);
+        CellGrid *grid = schedule ? grid2() : grid1();
+        QLineEdit *edit = schedule ? text4() : box();
+        grid->setCurrentCell(0, 3);
+        m_form->PlaceTextbox();
+        keys("{B}1 ").simulate(edit);
+        QCOMPARE(grid->cellText(0, 3), "1 ");
+        QTest::keyPress(edit, key);
+        QTEST(grid->cellText(0, 3), "afterPress");
+        QTest::keyRelease(edit, key);
+        QTEST(grid->cellText(0, 3), "afterRelease");
+    }
+
+    void scheduleKeys_data()
+    {
+        QTest::addColumn<QPoint>("start"); // column, row
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("cell"); // "column,row=text"; every other cell holds "3"
+        QTest::addColumn<QPoint>("end");
+        QTest::addColumn<QString>("boxText");
+        auto add = [](const char *name, QPoint start, const char *keys, const char *cell,
+                      QPoint end, const char *box) {
+            QTest::newRow(name) << start << QString(keys) << QString(cell) << end << QString(box);
+        };
+        add("invalid replaced on leaving", {0, 0}, "{B}7{R}", "", {1, 0}, "3");
+        add("valid kept on leaving", {0, 0}, "{B}2{D}", "0,0=2", {0, 1}, "3");
+        add("right wraps to bell 2", {6, 0}, "{B}9{R}", "", {0, 1}, "3");
+        add("left wraps to bell 1", {0, 1}, "{B}1{L}", "0,1=1", {6, 0}, "3");
+        add("up at bell 1 gives the text back", {4, 0}, "{B}9{U}", "4,0=9", {4, 0}, "9");
+        add("right at the last cell gives it back", {6, 1}, "{B}5{R}", "6,1=5", {6, 1}, "5");
+        add("no arrow, no check", {3, 0}, "{B}8{E}{Esc}{Home}{PgDn}", "3,0=8", {3, 0}, "8");
+    }
+
+    void scheduleKeys()
+    {
+        QFETCH(QPoint, start);
+        QFETCH(QString, keys);
+        QFETCH(QString, cell);
+        QFETCH(QPoint, end);
+        QVERIFY(openNew());
+        QVERIFY(show());
+        goTo(3);
+        grid2()->setCurrentCell(start.y(), start.x());
+
+        ::keys(keys).simulate(text4());
+
+        qmv::CellTable expected = qmv::defaultSchedule();
+        if (!cell.isEmpty())
+            expected.rows[cell.mid(2, 1).toInt()][cell.left(1).toInt()] = cell.mid(4);
+        QCOMPARE(grid2()->contents(), expected);
+        QCOMPARE(current(grid2()), end);
+        QTEST(text4()->text(), "boxText");
+        QCOMPARE(text4()->geometry(), grid2()->cellRect(end.y(), end.x(), m_form.get()));
+        QTRY_VERIFY(text4()->hasFocus());
+        // The bell table behind never sees these keys.
+        QCOMPARE(current(grid1()), QPoint(0, 0));
+        QCOMPARE(grid1()->contents(), qmv::defaultBellTable());
+    }
+
+    void scheduleClickMovesTheBoxWithoutACheck()
+    {
+        QVERIFY(openNew());
+        QVERIFY(show());
+        goTo(3);
+        keys("{B}8").simulate(text4());
+        const QRect friday = grid2()->visualRect(grid2()->model()->index(1, 4));
+        QTest::mouseClick(grid2()->viewport(), Qt::LeftButton, {}, friday.center());
+        QCOMPARE(current(grid2()), QPoint(4, 1));
+        QCOMPARE(text4()->geometry(), grid2()->cellRect(1, 4, m_form.get()));
+        QCOMPARE(text4()->text(), "3");
+        QCOMPARE(grid2()->cellText(0, 0), "8");
+        keys("{B}1").simulate(text4());
+        QCOMPARE(grid2()->cellText(1, 4), "1");
+    }
+
+    void navigationFiles_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<bool>("next");
+        QTest::addColumn<int>("written"); // 0: none
+        QTest::addColumn<QString>("message");
+        QTest::newRow("next from 1") << 1 << true << 1 << "";
+        QTest::newRow("next from 2") << 2 << true << 2 << "";
+        QTest::newRow("next at 3") << 3 << true << 0 << "Max Allowed Programs Reached\r\n";
+        QTest::newRow("previous from 3") << 3 << false << 3 << "";
+        QTest::newRow("previous from 2") << 2 << false << 2 << "";
+        QTest::newRow("previous at 1") << 1 << false << 0 << "Program Number 1 Reached\r\n";
+    }
+
+    void navigationFiles()
+    {
+        QFETCH(int, from);
+        QFETCH(bool, next);
+        QFETCH(int, written);
+        QVERIFY(openNew());
+        goTo(from);
+        // What the files hold from now on tells what the command wrote and what it read.
+        for (int program = 1; program <= 3; ++program)
+            QVERIFY(writeAll(qmv::paths::workingFile(program), planted(program)));
+        grid1()->setCellText(0, 0, QStringLiteral("11:11"));
+        grid1()->setCellText(14, 7, QStringLiteral("ON"));
+        grid2()->setCellText(1, 6, QStringLiteral("2"));
+
+        move(next);
+
+        for (int program = 1; program <= 3; ++program) {
+            QCOMPARE(workingBytes(program),
+                     program != written
+                         ? planted(program)
+                         : ":P" + QByteArray::number(program) + "\r\n15\r\n11:11" +
+                               DefaultRowBytes + "\r" + joinedRows(13) +
+                               "\r\tOFF\tCONT\t\tOFF\tCONT\t\tON\r\n" +
+                               (program == 3 ? "\r\n\r\n\r\n2\r\n3\t3\t3\t3\t3\t3\t3\r"
+                                               "3\t3\t3\t3\t3\t3\t2\r\n"
+                                             : ""));
+        }
+        const int arrived = written ? (next ? from + 1 : from - 1) : from;
+        checkAgreement(arrived);
+        QTEST(m_answerer->messages().join('|'), "message");
+        QCOMPARE(grid1()->cellText(0, 0),
+                 written ? QStringLiteral("0%1:00").arg(arrived) : "11:11");
+        QCOMPARE(grid1()->rowCount(), written ? 2 : 15);
+        if (arrived == 3 && written) {
+            QCOMPARE(grid2()->rowTexts(1).join(','), "2,2,2,2,2,2,2");
+            QCOMPARE(text4()->geometry(), grid2()->cellRect(0, 0, m_form.get()));
+            QCOMPARE(text4()->text(), "1");
+        }
+    }
+
+    void navigationUndone_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<bool>("next");
+        QTest::addColumn<bool>("leaving"); // the file left is the bad one, not the one arrived at
+        QTest::addColumn<QByteArray>("bytes"); // "<none>": missing; "<dir>": a folder
+        QTest::addColumn<QString>("problem");
+        const QByteArray rows = joinedRows(15);
+        QTest::newRow("arrival missing, next to 2")
+            << 1 << true << false << QByteArray("<none>") << "Cannot open";
+        QTest::newRow("arrival row count not a number, previous to 2")
+            << 3 << false << false << ":P2\r\nfifteen\r\n" + rows + "\r\n"
+            << "line 2";
+        QTest::newRow("arrival without schedule, next to 3")
+            << 2 << true << false << ":P3\r\n15\r\n" + rows + "\r\n"
+            << "lines";
+        QTest::newRow("leaving a folder, previous from 3")
+            << 3 << false << true << QByteArray("<dir>") << "";
+    }
+
+    void navigationUndone()
+    {
+        QFETCH(int, from);
+        QFETCH(bool, next);
+        QFETCH(bool, leaving);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, problem);
+        QVERIFY(openNew());
+        goTo(from);
+        const int target = next ? from + 1 : from - 1;
+        QVERIFY(writeAll(qmv::paths::workingFile(target), planted(target)));
+        const QString bad = qmv::paths::workingFile(leaving ? from : target);
+        QVERIFY(QFile::remove(bad));
+        QVERIFY(bytes == "<none>" ||
+                (bytes == "<dir>" ? QDir().mkpath(bad + "/inside") : writeAll(bad, bytes)));
+        grid1()->setCellText(2, 0, QStringLiteral("12:00"));
+        grid2()->setCellText(0, 1, QStringLiteral("2"));
+        const qmv::CellTable bell = grid1()->contents();
+        const qmv::CellTable schedule = grid2()->contents();
+
+        move(next);
+
+        const QString message = m_answerer->messages().join('|');
+        QVERIFY2(message.contains(bad) && message.contains(problem) && !message.contains('|'),
+                 qPrintable(message));
+        checkAgreement(from);
+        QCOMPARE(grid1()->contents(), bell);
+        QCOMPARE(grid2()->contents(), schedule);
+        QCOMPARE(box()->pos(), grid1()->cellRect(0, 0, m_form.get()).topLeft());
+        // The program left was stored, or the one to arrive at left alone.
+        QVERIFY(leaving ? workingBytes(target) == planted(target)
+                        : workingBytes(from).contains("12:00"));
+    }
+
+    void save_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain name") << "week1.qmv";
+        QTest::newRow("shell characters") << "a&b;c|d>e<f$(g)`h`%i%^j'k\"l!m* -n?.qmv";
+    }
+
+    void save()
+    {
+        QFETCH(QString, name);
+        // Files a shell would have touched when the name was taken apart.
+        QStringList files = {"qmvdata/a", "qmvdata/b", "tmpqmv/j1x",
+                             "qmvdata/e<f$(g)`h`%i%^j'k\"l!m* -n?.qmv"};
+        for (const QString &file : files)
+            QVERIFY(writeAll(m_root->path() + '/' + file, "keep"));
+        QVERIFY(openAndEdit(name));
+
+        click("cmdSaveProgram");
+
+        QCOMPARE(m_answerer->messages(), QStringList{"Program saved..."});
+        QCOMPARE(readAll(qmv::paths::programFile(name)), EditedTemp1 + DefaultTemp2 + EditedTemp3);
+        QStringList found;
+        for (QDirIterator it(m_root->path(), QDir::Files | QDir::Hidden | QDir::System,
+                             QDirIterator::Subdirectories);
+             it.hasNext();)
+            found.append(QDir(m_root->path()).relativeFilePath(it.next()));
+        for (const QString &file : std::as_const(files))
+            QCOMPARE(readAll(m_root->path() + '/' + file), "keep");
+        files << "qmvdata/" + name << "tmpqmv/junk.bat"
+              << "tmpqmv/temp#1"
+              << "tmpqmv/temp#2"
+              << "tmpqmv/temp#3";
+        files.sort();
+        found.sort();
+        QCOMPARE(found, files);
+        QVERIFY(m_form->pgmSaved);
+        // Typing goes to the first cell again.
+        keys("08:15").simulate(box());
+        QCOMPARE(grid1()->cellText(0, 0), "08:15");
+        QCOMPARE(text4()->geometry(), grid2()->cellRect(0, 0, m_form.get()));
+    }
+
+    void failedSaveKeepsTheOldFile_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("named"); // what the message names, below the root
+        QTest::newRow("program file's place taken by a folder") << "folder"
+                                                                << "qmvdata/week1.qmv";
+        QTest::newRow("working folder gone") << "no tmpqmv"
+                                             << "tmpqmv/temp#3";
+        QTest::newRow("file size limit reached while joining") << "limit"
+                                                               << "qmvdata/week1.qmv";
+        QTest::newRow("earlier working file damaged") << "damaged temp#2"
+                                                      << "tmpqmv";
+    }
+
+    void failedSaveKeepsTheOldFile()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, named);
+        const QString target = qmv::paths::programFile(QStringLiteral("week1.qmv"));
+        m_answerer->queue(QStringLiteral("cmdNo")); // to "File already exists"
+        QVERIFY(writeAll(target, "old content"));
+        QVERIFY(openAndEdit());
+        m_answerer->clear();
+        rlimit normal{};
+        getrlimit(RLIMIT_FSIZE, &normal);
+        rlimit limited = normal;
+        if (fault == QLatin1String("folder")) {
+            QVERIFY(QFile::remove(target) && QDir().mkpath(target + "/inside"));
+        } else if (fault == QLatin1String("no tmpqmv")) {
+            QVERIFY(QDir(qmv::paths::tmpDir()).removeRecursively());
+        } else if (fault == QLatin1String("damaged temp#2")) {
+            QVERIFY(writeAll(qmv::paths::workingFile(2), ":P2\r\n15\r\n"));
+        } else {
+            // Room for temp#3, not for the three programs joined. Writes past the limit fail
+            // with EFBIG instead of killing the process, and bind root as well.
+            std::signal(SIGXFSZ, SIG_IGN);
+            limited.rlim_cur = EditedTemp3.size() + 100;
+        }
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        click("cmdSaveProgram");
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &normal) == 0);
+
+        const QString message = m_answerer->messages().join('|');
+        QVERIFY2(message.contains(m_root->path() + '/' + named) && !message.contains('|'),
+                 qPrintable(message));
+        QVERIFY(!m_form->pgmSaved);
+        if (fault == QLatin1String("folder"))
+            QVERIFY(QFileInfo(target + "/inside").isDir());
+        else
+            QCOMPARE(readAll(target), "old content");
+        QCOMPARE(QDir(qmv::paths::dataDir()).entryList(QDir::Files | QDir::Hidden),
+                 fault == QLatin1String("folder") ? QStringList() : QStringList{"week1.qmv"});
+    }
+
+    void downloadWorkingFile_data()
+    {
+        QTest::addColumn<QString>("commands");
+        QTest::addColumn<int>("opened");
+        QTest::addColumn<QByteArray>("temp3"); // as the download window found it
+        const QByteArray edited = ":P3\r\n15\r\n04:00" + EditedTemp3.mid(9);
+        QTest::newRow("unsaved writes program 3") << "edit download" << 1 << edited;
+        QTest::newRow("saved keeps the saved file") << "save edit download" << 1 << EditedTemp3;
+        QTest::newRow("saved, previous and next write it")
+            << "save edit previous next download" << 1 << edited;
+        QTest::newRow("unwritable working file opens nothing")
+            << "block download" << 0 << QByteArray();
+    }
+
+    void downloadWorkingFile()
+    {
+        QFETCH(QString, commands);
+        DownloadCounter *form = openAndEdit();
+        QVERIFY(form);
+        const QString temp3 = qmv::paths::workingFile(3);
+        for (const QString &command : commands.split(' ')) {
+            if (command == QLatin1String("edit"))
+                grid1()->setCellText(0, 0, QStringLiteral("04:00"));
+            else if (command == QLatin1String("block"))
+                QVERIFY(QFile::remove(temp3) && QDir().mkpath(temp3 + "/inside"));
+            else if (command == QLatin1String("previous") || command == QLatin1String("next"))
+                move(command == QLatin1String("next"));
+            else
+                click(command == QLatin1String("save") ? "cmdSaveProgram" : "cmdDownload");
+        }
+        QTEST(form->opened, "opened");
+        QTEST(form->temp3, "temp3");
+        QCOMPARE(workingBytes(1) + workingBytes(2), EditedTemp1 + DefaultTemp2);
+        QCOMPARE(form->pgmSaved, commands.startsWith(QLatin1String("save")));
+        QCOMPARE(m_answerer->messages().join('|').contains(temp3),
+                 commands.startsWith(QLatin1String("block")));
+    }
+
+    void newSaveAndEditFromTheMainWindow()
+    {
+        auto open = [](Form1 &main, const char *button, const QString &file) {
+            main.setFileDialogRunner([file](QFileDialog &dialog) {
+                dialog.selectFile(file);
+                return int(QDialog::Accepted);
+            });
+            main.show();
+            main.findChild<QPushButton *>(button)->click();
+            return main.editor();
+        };
+        auto press = [](Form2 *editor, const char *name) {
+            editor->findChild<QPushButton *>(name)->click();
+        };
+        const QString path = qmv::paths::programFile(QStringLiteral("week1.qmv"));
+        {
+            Form1 main;
+            Form2 *editor = open(main, "cmdNewProg", QStringLiteral("week1"));
+            QVERIFY(editor && editor->isVisible() && !main.isVisible());
+            keys("07:30{R}{E}{R}{R}12{D}").simulate(editor->findChild<QLineEdit *>("txtCellEdit"));
+            press(editor, "cmdNextProgram");
+            press(editor, "cmdNextProgram");
+            // Bell 1 follows program 1 Monday to Friday, Bell 2 program 2 on Sunday.
+            keys("{B}1{R}{B}1{R}{B}1{R}{B}1{R}{B}1{R9}{B}2")
+                .simulate(editor->findChild<QLineEdit *>("Text4"));
+            press(editor, "cmdSaveProgram");
+            QCOMPARE(m_answerer->messages(), QStringList{"Program saved..."});
+        }
+        QCOMPARE(readAll(path),
+                 ":P1\r\n15\r\n07:30\tON\tCONT\t12\tOFF\tCONT\t\tOC\r" + joinedRows(14) + "\r\n" +
+                     DefaultTemp2 + ":P3\r\n15\r\n" + joinedRows(15) +
+                     "\r\n\r\n\r\n\r\n2\r\n1\t1\t1\t1\t1\t3\t3\r3\t3\t3\t3\t3\t3\t2\r\n");
+        Form1 main;
+        Form2 *editor = open(main, "cmdEditProg", path);
+        QVERIFY(editor);
+        QCOMPARE(editor->findChild<CellGrid *>("Grid1")->rowTexts(0).join(','),
+                 "07:30,ON,CONT,12,OFF,CONT,,OC");
+        press(editor, "cmdNextProgram");
+        press(editor, "cmdNextProgram");
+        QCOMPARE(editor->findChild<CellGrid *>("Grid2")->rowTexts(0).join(','), "1,1,1,1,1,3,3");
+        QCOMPARE(m_ended, 0);
+    }
+};
+
+QTEST_MAIN(tst_Editor)
+#include "tst_editor.moc"
