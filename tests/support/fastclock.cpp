@@ -5,11 +5,6 @@
 
 namespace qmvtest {
 
-FastClock::FastClock(double factor) : m_factor(factor)
-{
-    m_real.start();
-}
-
 QDateTime FastClock::now() const
 {
     return qmv::wholeSecond(m_base.addMSecs(qint64(double(m_real.elapsed()) * m_factor)));

@@ -12,7 +12,7 @@ namespace qmvtest {
 class FastClock : public qmv::Clock
 {
 public:
-    explicit FastClock(double factor);
+    explicit FastClock(double factor) : m_factor(factor) { m_real.start(); }
 
     QDateTime now() const override;
     std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override;

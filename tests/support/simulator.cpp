@@ -4,12 +4,6 @@
 
 namespace qmvtest {
 
-Simulator::~Simulator()
-{
-    m_process.terminate();
-    m_process.waitForFinished();
-}
-
 bool Simulator::available()
 {
     return QFile::exists(qEnvironmentVariable("QMV_CONTROLLER_SIM"));
@@ -17,23 +11,29 @@ bool Simulator::available()
 
 bool Simulator::start(const QStringList &faults, bool throughLink)
 {
-    QStringList arguments;
+    const QString link = m_dir.filePath(QStringLiteral("controller"));
+    QStringList arguments{QStringLiteral("--transcript"), m_dir.filePath(QStringLiteral("rx"))};
     if (throughLink)
-        arguments << QStringLiteral("--link") << linkPath();
-    arguments << QStringLiteral("--transcript") << transcriptPath() << faults;
+        arguments << QStringLiteral("--link") << link;
     // Its log of every command would fill the pipe and stop it.
     m_process.setStandardErrorFile(QProcess::nullDevice());
-    m_process.start(qEnvironmentVariable("QMV_CONTROLLER_SIM"), arguments);
+    m_process.start(qEnvironmentVariable("QMV_CONTROLLER_SIM"), arguments + faults);
     if (!m_process.waitForStarted() || !m_process.waitForReadyRead(5000))
         return false;
     device = QString::fromLocal8Bit(m_process.readLine().trimmed());
-    qputenv("QMV_SERIAL_PORT", (throughLink ? linkPath() : device).toLocal8Bit());
+    qputenv("QMV_SERIAL_PORT", (throughLink ? link : device).toLocal8Bit());
     return !device.isEmpty();
+}
+
+void Simulator::stop()
+{
+    m_process.terminate();
+    m_process.waitForFinished();
 }
 
 QByteArray Simulator::received() const
 {
-    QFile file(transcriptPath());
+    QFile file(m_dir.filePath(QStringLiteral("rx")));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
@@ -41,16 +41,6 @@ QByteArray Simulator::output()
 {
     m_process.waitForReadyRead(200);
     return m_process.readAll();
-}
-
-QString Simulator::transcriptPath() const
-{
-    return m_dir.filePath(QStringLiteral("received"));
-}
-
-QString Simulator::linkPath() const
-{
-    return m_dir.filePath(QStringLiteral("controller"));
 }
 
 } // namespace qmvtest

@@ -15,11 +15,12 @@ public:
     Simulator() = default;
     Simulator(const Simulator &) = delete;
     Simulator &operator=(const Simulator &) = delete;
-    ~Simulator();
+    ~Simulator() { stop(); }
 
     static bool available();
-
     bool start(const QStringList &faults, bool throughLink = false);
+    // Ends the controller: its line drops and its link, if any, goes with it.
+    void stop();
     // Every byte the controller has received so far.
     QByteArray received() const;
     // What it printed after its device line.
@@ -29,9 +30,6 @@ public:
     QString device;
 
 private:
-    QString transcriptPath() const;
-    QString linkPath() const;
-
     QTemporaryDir m_dir;
     QProcess m_process;
 };
