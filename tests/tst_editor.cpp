@@ -108,20 +108,11 @@ class tst_Editor : public QObject
 {
     Q_OBJECT
 
-    template <typename Window = Form2> Window *openNew(const QString &title = "week1.qmv")
+    DownloadCounter *openNew(const QString &title = QStringLiteral("week1.qmv"))
     {
-        auto window = std::make_unique<Window>(false, qmv::paths::programFile(title), title);
-        Window *opened = window.get();
-        m_form = std::move(window);
-        return m_form->load() ? opened : nullptr;
-    }
-    bool openExisting(const QByteArray &bytes)
-    {
-        const QString path = qmv::paths::programFile(QStringLiteral("edit.qmv"));
-        if (bytes != "<none>" && !writeAll(path, bytes))
-            return false;
-        m_form = std::make_unique<Form2>(true, path, QStringLiteral("edit.qmv"));
-        return m_form->load();
+        auto *form = new DownloadCounter(false, qmv::paths::programFile(title), title);
+        m_form.reset(form);
+        return form->load() ? form : nullptr;
     }
     bool show()
     {
@@ -159,7 +150,7 @@ class tst_Editor : public QObject
     // boxes are left elsewhere than the first cells.
     DownloadCounter *openAndEdit(const QString &name = QStringLiteral("week1.qmv"))
     {
-        auto *form = openNew<DownloadCounter>(name);
+        auto *form = openNew(name);
         if (!form)
             return nullptr;
         form->show();
@@ -204,82 +195,73 @@ private slots:
         m_root.reset();
     }
 
-    void newFile_data()
+    void load_data()
     {
-        QTest::addColumn<bool>("exists");
+        QTest::addColumn<bool>("editing");     // Edit rather than New
+        QTest::addColumn<QByteArray>("bytes"); // the file beforehand; "<none>": no file
         QTest::addColumn<QString>("answer");
-        QTest::newRow("no file yet") << false << "";
-        QTest::newRow("file exists, no opens the defaults") << true << "cmdNo";
-        QTest::newRow("file exists, yes ends the tool") << true << "cmdYes";
+        QTest::addColumn<QString>("message"); // what the one message says, in part
+        auto add = [](const char *name, bool editing, const QByteArray &bytes, const char *answer,
+                      const char *message) {
+            QTest::newRow(name) << editing << bytes << QString(answer) << QString(message);
+        };
+        const QByteArray rows = joinedRows(15);
+        add("new, no file yet", false, "<none>", "", "");
+        add("new, file exists, no opens the defaults", false, "old", "cmdNo",
+            "File already exists\r\nContent will lost if you continue\r\nEXIT?");
+        add("new, file exists, yes ends the tool", false, "old", "cmdYes", "File already exists");
+        add("edit, programs of 15, 20 and 1 rows", true,
+            ":P1\r\n15\r\n07:30\tON\tPULSE\t5\tOFF\tCONT\t\tON\r" + joinedRows(14) +
+                "\r\n:P2\r\n20\r\n" + joinedRows(19) +
+                "\r23:59\tOFF\tCONT\t\tON\tPULSE\t9\tOFF\r\n:P3\r\n1\r\n" + DefaultRowBytes +
+                "\r\n\r\n\r\n\r\n2\r\n1\t2\t3\t1\t2\t3\t1\r2\t2\t2\t2\t2\t2\t2\r\n",
+            "", "");
+        add("edit, missing file", true, "<none>", "", "Cannot open");
+        add("edit, too few lines", true, ":P1\r\n15\r\n" + rows + "\r\n", "", "lines");
+        add("edit, row count disagrees with the rows", true,
+            ":P1\r\n15\r\n" + rows + "\r\n:P2\r\n16\r\n" + rows + "\r\n:P3\r\n15\r\n" + rows +
+                "\r\n" + DefaultScheduleBlock,
+            "", "line 6");
     }
 
-    void newFile()
+    void load()
     {
-        QFETCH(bool, exists);
+        QFETCH(bool, editing);
+        QFETCH(QByteArray, bytes);
         QFETCH(QString, answer);
+        QFETCH(QString, message);
         const QString path = qmv::paths::programFile(QStringLiteral("week1.qmv"));
-        QVERIFY(!exists || writeAll(path, "old content"));
+        QVERIFY(bytes == "<none>" || writeAll(path, bytes));
         QVERIFY(writeAll(qmv::paths::workingFile(2), "earlier"));
         m_answerer->queue(answer);
-        const bool opens = answer != QLatin1String("cmdYes");
-        QCOMPARE(openNew() != nullptr, opens);
-        QCOMPARE(m_answerer->messages().join('|'),
-                 exists ? "File already exists\r\nContent will lost if you continue\r\nEXIT?" : "");
-        QCOMPARE(m_ended, opens ? 0 : 1);
-        QCOMPARE(readAll(path), exists ? "old content" : "<missing>");
+        m_form = std::make_unique<Form2>(editing, path, QStringLiteral("week1.qmv"));
+        const bool opens = m_form->load();
+
+        const QString said = m_answerer->messages().join('|');
+        QVERIFY2(said.contains(message) && said.isEmpty() == message.isEmpty() &&
+                     !said.contains('|') && (!editing || opens || said.contains(path)),
+                 qPrintable(said));
+        QCOMPARE(opens, said.isEmpty() || answer == QLatin1String("cmdNo"));
+        QCOMPARE(m_ended, answer == QLatin1String("cmdYes") ? 1 : 0);
+        QCOMPARE(readAll(path), bytes == "<none>" ? "<missing>" : bytes);
         QCOMPARE(workingBytes(2) == "earlier", !opens);
         if (!opens)
             return;
-        const QByteArray rows = "\r\n15\r\n" + joinedRows(15) + "\r\n";
+        const QByteArray defaults = "\r\n15\r\n" + joinedRows(15) + "\r\n";
         QCOMPARE(workingBytes(1) + workingBytes(2) + workingBytes(3),
-                 ":P1" + rows + ":P2" + rows + ":P3" + rows + DefaultScheduleBlock);
-        QCOMPARE(grid1()->contents(), qmv::defaultBellTable());
-        QCOMPARE(grid2()->contents(), qmv::defaultSchedule());
+                 editing ? bytes
+                         : ":P1" + defaults + ":P2" + defaults + ":P3" + defaults +
+                               DefaultScheduleBlock);
+        QCOMPARE(grid1()->rowTexts(0).join(','),
+                 editing ? "07:30,ON,PULSE,5,OFF,CONT,,ON" : DefaultRow);
+        QCOMPARE(grid1()->rowCount(), 15);
+        QCOMPARE(text4()->text(), editing ? "1" : "3");
+        QCOMPARE(control("txtPgmName")->property("text").toString(), "week1.qmv");
         checkAgreement(1);
         QCOMPARE(box()->geometry(), grid1()->cellRect(0, 0, m_form.get()));
+        QCOMPARE(box()->text(), editing ? "07:30" : "");
         QVERIFY(show() && !box()->isReadOnly());
         QTRY_VERIFY(box()->hasFocus());
-    }
-
-    void existingFile_data()
-    {
-        QTest::addColumn<QByteArray>("bytes"); // "<none>": no file at all
-        QTest::addColumn<QString>("problem");  // empty: the file opens
-        const QByteArray good = joinedRows(15);
-        QTest::newRow("programs of 15, 20 and 1 rows")
-            << ":P1\r\n15\r\n07:30\tON\tPULSE\t5\tOFF\tCONT\t\tON\r" + joinedRows(14) +
-                   "\r\n:P2\r\n20\r\n" + joinedRows(19) +
-                   "\r23:59\tOFF\tCONT\t\tON\tPULSE\t9\tOFF\r\n:P3\r\n1\r\n" + DefaultRowBytes +
-                   "\r\n\r\n\r\n\r\n2\r\n1\t2\t3\t1\t2\t3\t1\r2\t2\t2\t2\t2\t2\t2\r\n"
-            << "";
-        QTest::newRow("missing file") << QByteArray("<none>") << "Cannot open";
-        QTest::newRow("too few lines") << ":P1\r\n15\r\n" + good + "\r\n" << QString("lines");
-        QTest::newRow("row count disagrees with the rows")
-            << ":P1\r\n15\r\n" + good + "\r\n:P2\r\n16\r\n" + good + "\r\n:P3\r\n15\r\n" + good +
-                   "\r\n" + DefaultScheduleBlock
-            << "line 6";
-    }
-
-    void existingFile()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, problem);
-        QCOMPARE(openExisting(bytes), problem.isEmpty());
-        if (!problem.isEmpty()) {
-            const QString message = m_answerer->messages().join('|');
-            QVERIFY2(message.contains(qmv::paths::programFile("edit.qmv")), qPrintable(message));
-            QVERIFY2(message.contains(problem) && !message.contains('|'), qPrintable(message));
-            QCOMPARE(QDir(qmv::paths::tmpDir()).entryList(QDir::Files), QStringList());
-            return;
-        }
-        // The working files are the file's three blocks, byte for byte.
-        QCOMPARE(workingBytes(1) + workingBytes(2) + workingBytes(3), bytes);
-        QCOMPARE(grid1()->rowCount(), 15);
-        QCOMPARE(grid1()->rowTexts(0).join(','), "07:30,ON,PULSE,5,OFF,CONT,,ON");
-        QCOMPARE(box()->text(), "07:30");
-        QCOMPARE(text4()->text(), "1");
-        QCOMPARE(control("txtPgmName")->property("text").toString(), "edit.qmv");
-        QVERIFY(m_answerer->seen().isEmpty());
     }
 
     void exitAsksFirst()
@@ -346,14 +328,12 @@ private slots:
         QFETCH(QString, keys);
         QFETCH(QStringList, rows);
         QFETCH(QPoint, end);
-        qmv::ProgramFile file{
-            {qmv::defaultBellTable(), qmv::defaultBellTable(), qmv::defaultBellTable()},
-            qmv::defaultSchedule()};
-        if (!table.isEmpty())
-            file.programs[0].rows.clear();
+        QVERIFY(openNew());
+        qmv::CellTable program{qmv::BellColumns, {}};
         for (const QString &row : table)
-            file.programs[0].rows.append(row.split(','));
-        QVERIFY(openExisting(qmv::programFileBytes(file)));
+            program.rows.append(row.split(','));
+        if (!table.isEmpty())
+            grid1()->setContents(program);
         QVERIFY(show());
         grid1()->setCurrentCell(start.y(), start.x());
         m_form->PlaceTextbox();
@@ -483,25 +463,23 @@ private slots:
         QTest::addColumn<QByteArray>("bad"); // the bad file's bytes, "<none>" or "<dir>"
         QTest::addColumn<bool>("leaving");   // the bad file is the one left, not the one arrived at
         QTest::addColumn<QString>("message");
-        const QByteArray none;
-        QTest::newRow("next from 1") << 1 << true << none << false << "";
-        QTest::newRow("next from 2") << 2 << true << none << false << "";
-        QTest::newRow("next at 3")
-            << 3 << true << none << false << "Max Allowed Programs Reached\r\n";
-        QTest::newRow("previous from 3") << 3 << false << none << false << "";
-        QTest::newRow("previous from 2") << 2 << false << none << false << "";
-        QTest::newRow("previous at 1")
-            << 1 << false << none << false << "Program Number 1 Reached\r\n";
-        QTest::newRow("arrival missing, next to 2")
-            << 1 << true << QByteArray("<none>") << false << "Cannot open";
-        QTest::newRow("arrival row count not a number, previous to 2")
-            << 3 << false << ":P2\r\nfifteen\r\n" + joinedRows(15) + "\r\n"
-            << false << "line 2";
-        QTest::newRow("arrival without schedule, next to 3")
-            << 2 << true << ":P3\r\n15\r\n" + joinedRows(15) + "\r\n"
-            << false << "lines";
-        QTest::newRow("leaving a folder, previous from 3")
-            << 3 << false << QByteArray("<dir>") << true << "";
+        auto add = [](const char *name, int from, bool next, const QByteArray &bad, bool leaving,
+                      const char *message) {
+            QTest::newRow(name) << from << next << bad << leaving << QString(message);
+        };
+        const QByteArray rows = joinedRows(15);
+        add("next from 1", 1, true, {}, false, "");
+        add("next from 2", 2, true, {}, false, "");
+        add("next at 3", 3, true, {}, false, "Max Allowed Programs Reached\r\n");
+        add("previous from 3", 3, false, {}, false, "");
+        add("previous from 2", 2, false, {}, false, "");
+        add("previous at 1", 1, false, {}, false, "Program Number 1 Reached\r\n");
+        add("arrival missing, next to 2", 1, true, "<none>", false, "Cannot open");
+        add("arrival row count not a number, previous to 2", 3, false,
+            ":P2\r\nfifteen\r\n" + rows + "\r\n", false, "line 2");
+        add("arrival without schedule, next to 3", 2, true, ":P3\r\n15\r\n" + rows + "\r\n", false,
+            "lines");
+        add("leaving a folder, previous from 3", 3, false, "<dir>", true, "");
     }
 
     void navigation()
@@ -524,7 +502,6 @@ private slots:
         QVERIFY(bad.isEmpty() || bad == "<none>" ||
                 (bad == "<dir>" ? QDir().mkpath(badFile + "/inside") : writeAll(badFile, bad)));
         grid1()->setCellText(0, 0, QStringLiteral("11:11"));
-        grid1()->setCellText(14, 7, QStringLiteral("ON"));
         grid2()->setCellText(1, 6, QStringLiteral("2"));
         const qmv::CellTable bell = grid1()->contents();
         const qmv::CellTable schedule = grid2()->contents();
@@ -542,26 +519,21 @@ private slots:
                      program != from || edge
                          ? planted(program)
                          : ":P" + QByteArray::number(program) + "\r\n15\r\n11:11" +
-                               DefaultRowBytes + "\r" + joinedRows(13) +
-                               "\r\tOFF\tCONT\t\tOFF\tCONT\t\tON\r\n" +
+                               DefaultRowBytes + "\r" + joinedRows(14) + "\r\n" +
                                (program == 3 ? "\r\n\r\n\r\n2\r\n3\t3\t3\t3\t3\t3\t3\r"
                                                "3\t3\t3\t3\t3\t3\t2\r\n"
                                              : ""));
         }
         const bool moved = !edge && bad.isEmpty();
         checkAgreement(moved ? target : from);
+        QCOMPARE(box()->pos(), grid1()->cellRect(0, 0, m_form.get()).topLeft());
         if (!moved) {
             QCOMPARE(grid1()->contents(), bell);
             QCOMPARE(grid2()->contents(), schedule);
-            QCOMPARE(box()->pos(),
-                     grid1()
-                         ->cellRect(current(grid1()).y(), current(grid1()).x(), m_form.get())
-                         .topLeft());
             return;
         }
         QCOMPARE(grid1()->rowTexts(0).join(','), QStringLiteral("0%1:00").arg(target) + DefaultRow);
         QCOMPARE(grid1()->rowCount(), 2);
-        QCOMPARE(box()->pos(), grid1()->cellRect(0, 0, m_form.get()).topLeft());
         if (target == 3) {
             QCOMPARE(grid2()->rowTexts(1).join(','), "2,2,2,2,2,2,2");
             QCOMPARE(text4()->geometry(), grid2()->cellRect(0, 0, m_form.get()));
@@ -573,14 +545,11 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("fault");
-        QTest::newRow("plain name") << "week1.qmv"
-                                    << "";
-        QTest::newRow("shell characters") << "a&b;c|d>e<f$(g)`h`%i%^j'k\"l!m* -n?.qmv"
-                                          << "";
-        QTest::newRow("file size limit reached while joining") << "week1.qmv"
-                                                               << "limit";
-        QTest::newRow("earlier working file damaged") << "week1.qmv"
-                                                      << "temp#2";
+        QTest::newRow("plain name") << QString("week1.qmv") << QString();
+        QTest::newRow("shell characters")
+            << QString("a&b;c|d>e<f$(g)`h`%i%^j'k\"l!m* -n?.qmv") << QString();
+        QTest::newRow("file size limit reached while joining") << QString("week1.qmv") << "limit";
+        QTest::newRow("earlier working file damaged") << QString("week1.qmv") << "temp#2";
     }
 
     void save()
@@ -640,12 +609,13 @@ private slots:
         QTest::addColumn<int>("opened");
         QTest::addColumn<QByteArray>("temp3"); // as the download window found it
         const QByteArray edited = ":P3\r\n15\r\n04:00" + EditedTemp3.mid(9);
-        QTest::newRow("unsaved writes program 3") << "edit download" << 1 << edited;
-        QTest::newRow("saved keeps the saved file") << "save edit download" << 1 << EditedTemp3;
+        QTest::newRow("unsaved writes program 3") << QString("edit download") << 1 << edited;
+        QTest::newRow("saved keeps the saved file")
+            << QString("save edit download") << 1 << EditedTemp3;
         QTest::newRow("saved, previous and next write it")
-            << "save edit previous next download" << 1 << edited;
+            << QString("save edit previous next download") << 1 << edited;
         QTest::newRow("unwritable working file opens nothing")
-            << "block download" << 0 << QByteArray();
+            << QString("block download") << 0 << QByteArray();
     }
 
     void downloadWorkingFile()
@@ -683,21 +653,19 @@ private slots:
             main.findChild<QPushButton *>(button)->click();
             return main.editor();
         };
-        auto press = [](Form2 *editor, const char *name) {
-            editor->findChild<QPushButton *>(name)->click();
-        };
         const QString path = qmv::paths::programFile(QStringLiteral("week1.qmv"));
         {
             Form1 main;
             Form2 *editor = open(main, "cmdNewProg", QStringLiteral("week1"));
             QVERIFY(editor && editor->isVisible() && !main.isVisible());
             keys("07:30{R}{E}{R}{R}12{D}").simulate(editor->findChild<QLineEdit *>("txtCellEdit"));
-            press(editor, "cmdNextProgram");
-            press(editor, "cmdNextProgram");
+            auto *next = editor->findChild<QPushButton *>("cmdNextProgram");
+            next->click();
+            next->click();
             // Bell 1 follows program 1 Monday to Friday, Bell 2 program 2 on Sunday.
             keys("{B}1{R}{B}1{R}{B}1{R}{B}1{R}{B}1{R9}{B}2")
                 .simulate(editor->findChild<QLineEdit *>("Text4"));
-            press(editor, "cmdSaveProgram");
+            editor->findChild<QPushButton *>("cmdSaveProgram")->click();
             QCOMPARE(m_answerer->messages(), QStringList{"Program saved..."});
         }
         QCOMPARE(readAll(path),
@@ -709,8 +677,6 @@ private slots:
         QVERIFY(editor);
         QCOMPARE(editor->findChild<CellGrid *>("Grid1")->rowTexts(0).join(','),
                  "07:30,ON,CONT,12,OFF,CONT,,OC");
-        press(editor, "cmdNextProgram");
-        press(editor, "cmdNextProgram");
         QCOMPARE(editor->findChild<CellGrid *>("Grid2")->rowTexts(0).join(','), "1,1,1,1,1,3,3");
         QCOMPARE(m_ended, 0);
     }
