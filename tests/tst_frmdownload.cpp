@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -108,8 +107,6 @@ private slots:
     void wholeDownload();
     void transfer_data();
     void transfer();
-    void gridFollowsTheRowSent_data();
-    void gridFollowsTheRowSent();
 };
 
 frmDownload *tst_FrmDownload::openAndSettle()
@@ -179,120 +176,80 @@ void tst_FrmDownload::faultMatrix_data()
     QTest::addColumn<QString>("killAt");     // pattern on "received|status": the line drops
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QString>("status");
-    QTest::addColumn<QString>("buttons"); // C, R, E: CONTINUE, RETRY, EXIT enabled
-    QTest::addColumn<bool>("ended");
+    QTest::addColumn<QString>("buttons"); // C, R, E enabled; none: the program ended
 
     struct Outcome
     {
         QStringList messages;
         QString status;
         QString buttons;
-        bool ended;
     };
-    struct Stage
-    {
-        QString name;
-        char reply;
-        char wrong;
-        int lateMs;
-        QString command; // the stage's command in the transcript, or its status text
-        Outcome timedOut;
-        Outcome failed;
-        Outcome answered;
-    };
-    const Outcome noReady{{NotResponding},
-                          QStringLiteral("System Not Responding. Check cables and make sure "
-                                         "System is Powered On\n"),
-                          "RE",
-                          false};
-    const Outcome stuck{
-        {NotResponding2, NotResponding2}, "System stuck in Erase cycle.", "R", false};
-    const Outcome linkFailed{{}, PortFailed, "RE", false};
-    const Outcome done{{Programmed}, "Weekly Schedule", "", true};
-    const auto incomplete = [](const QString &status, const QStringList &lines) {
-        return Outcome{{Incomplete + lines.join(QStringLiteral("\r\n"))}, status, "", true};
-    };
-    const QString notSent = QStringLiteral("The weekly schedule was not sent.");
-    QList<Stage> stages{
-        {"connect", 'R', 'A', 500, "^B", noReady, linkFailed, {}},
-        {"erase", 'A', 'R', 700, "^BE", stuck, linkFailed, {}},
-        {"erased",
-         'C',
-         'A',
-         1000,
-         "Erasing",
-         {{NotResponding2}, stuck.status, "R", false},
-         linkFailed,
-         {}},
-        {"clock",
-         'J',
-         'H',
-         500,
-         "^BET",
-         {{"Time Setting Problems . . .", "ERROR\r\nSWITCH OFF System and retry"},
-          " Setting Time and Day of Week",
-          "",
-          true},
-         incomplete("Program 1", {PortFailed, "The time and weekday were not confirmed.", notSent}),
-         done},
-        {"schedule",
-         'L',
-         'H',
-         500,
-         "^[^|]*W\\d{14}",
-         {{"Week Schedule Setting Problems . . .",
-           Incomplete + "The weekly schedule was not confirmed."},
-          "Weekly Schedule",
-          "",
-          true},
-         incomplete("Weekly Schedule", {PortFailed, "The weekly schedule was not confirmed."}),
-         done}};
-    for (int program = 1; program <= 3; ++program)
-        stages.insert(3 + program,
-                      {QStringLiteral("program%1").arg(program),
-                       'H',
-                       'L',
-                       500,
-                       QStringLiteral("^[^|]*P%1D").arg(program),
-                       {{"Prog Setting Problems . . .",
-                         Incomplete + "1 of 1 bell rows were not confirmed by the System."},
-                        "Weekly Schedule",
-                        "",
-                        true},
-                       incomplete(QStringLiteral("Program %1").arg(program), {PortFailed, notSent}),
-                       done});
-
     const auto add = [](const QString &stage, const char *fault, const QStringList &faults,
                         const QString &killAt, const Outcome &outcome) {
         QTest::addRow("%s_%s", qPrintable(stage), fault)
-            << faults << killAt << outcome.messages << outcome.status << outcome.buttons
-            << outcome.ended;
+            << faults << killAt << outcome.messages << outcome.status << outcome.buttons;
     };
-    for (const Stage &s : stages) {
-        const QString r(QLatin1Char(s.reply));
+    // `exact`: the reply counts only as a read of its own, else a decoder picks it out.
+    const auto stage = [&](const QString &name, char reply, char wrong, int lateMs,
+                           const QString &killAt, const Outcome &timedOut, const Outcome &failed,
+                           bool exact) {
+        const QString r = QString(QLatin1Char(reply));
         // Erasing ends on its own clock even when "A" is not sent: the two go together.
-        const QString silent = s.reply == 'A' ? QStringLiteral("E") : r;
-        const bool exact = s.answered.messages.isEmpty(); // a read must be the letter alone
-        add(s.name, "silent", {"--silent", silent}, {}, s.timedOut);
-        add(s.name, "late", {"--delay", r + ':' + QString::number(s.lateMs)}, {}, s.timedOut);
-        add(s.name, "noise", {"--noise", r + ":?\\x07"}, {}, exact ? s.timedOut : s.answered);
-        add(s.name, "cr", {"--noise", r + ":\\r"}, {}, exact ? s.timedOut : s.answered);
-        add(s.name, "wrong", {"--reply", r + ':' + QLatin1Char(s.wrong)}, {}, s.timedOut);
-        add(s.name, "hangup", {"--silent", silent}, s.command, s.failed);
-    }
-    add(stages[0].name, "gone", {"gone"}, {},
-        {{}, QStringLiteral("The serial port * cannot be opened: *"), "RE", false});
-    add(stages[3].name, "gone", {"gone"}, "Erased", stages[3].failed);
-    add(stages[3].name, "lateUnderMessage", {"--delay", "J:300", "hold"}, {},
-        {{"Time Setting Problems . . .", Programmed}, "Weekly Schedule", "", true});
-    add(stages[5].name, "damaged", {"damaged"}, {},
+        const QString silent = reply == 'A' ? QStringLiteral("E") : r;
+        const Outcome noisy = exact ? timedOut : Outcome{{Programmed}, "Weekly Schedule", ""};
+        add(name, "silent", {"--silent", silent}, {}, timedOut);
+        add(name, "late", {"--delay", r + ':' + QString::number(lateMs)}, {}, timedOut);
+        add(name, "noise", {"--noise", r + ":?\\x07"}, {}, noisy);
+        add(name, "cr", {"--noise", r + ":\\r"}, {}, noisy);
+        add(name, "wrong", {"--reply", r + ':' + QLatin1Char(wrong)}, {}, timedOut);
+        add(name, "hangup", {"--silent", silent}, killAt, failed);
+    };
+    const auto incomplete = [](const QString &status, const QStringList &lines) {
+        return Outcome{{Incomplete + lines.join(QStringLiteral("\r\n"))}, status, ""};
+    };
+    const Outcome linkFailed{{}, PortFailed, "RE"};
+    const QString stuck = QStringLiteral("System stuck in Erase cycle.");
+    const QString notSent = QStringLiteral("The weekly schedule was not sent.");
+    const QString notConfirmed = QStringLiteral("The weekly schedule was not confirmed.");
+    const QStringList noJ{"Time Setting Problems . . .", "ERROR\r\nSWITCH OFF System and retry"};
+    const Outcome clockFailed =
+        incomplete("Program 1", {PortFailed, "The time and weekday were not confirmed.", notSent});
+
+    stage("connect", 'R', 'A', 500, "^B",
+          {{NotResponding},
+           "System Not Responding. Check cables and make sure System is Powered On\n",
+           "RE"},
+          linkFailed, true);
+    stage("erase", 'A', 'R', 700, "^BE", {{NotResponding2, NotResponding2}, stuck, "R"}, linkFailed,
+          true);
+    stage("erased", 'C', 'A', 1000, "Erasing", {{NotResponding2}, stuck, "R"}, linkFailed, true);
+    stage("clock", 'J', 'H', 500, "^BET", {noJ, " Setting Time and Day of Week", ""}, clockFailed,
+          false);
+    for (int p = 1; p <= 3; ++p)
+        stage(QStringLiteral("program%1").arg(p), 'H', 'L', 500,
+              QStringLiteral("^[^|]*P%1D").arg(p),
+              {{"Prog Setting Problems . . .",
+                Incomplete + "1 of 1 bell rows were not confirmed by the System."},
+               "Weekly Schedule",
+               ""},
+              incomplete(QStringLiteral("Program %1").arg(p), {PortFailed, notSent}), false);
+    stage("schedule", 'L', 'H', 500, "^[^|]*W\\d{14}",
+          {{"Week Schedule Setting Problems . . .", Incomplete + notConfirmed},
+           "Weekly Schedule",
+           ""},
+          incomplete("Weekly Schedule", {PortFailed, notConfirmed}), false);
+    add("connect", "gone", {"gone"}, {},
+        {{}, QStringLiteral("The serial port * cannot be opened: *"), "RE"});
+    add("clock", "gone", {"gone"}, "Erased", clockFailed);
+    add("clock", "lateUnderMessage", {"--delay", "J:300", "hold"}, {},
+        {{noJ[0], Programmed}, "Weekly Schedule", ""});
+    add("program2", "damaged", {"damaged"}, {},
         {{"Program 2 cannot be read and will not be sent.\r\n*temp#2 is damaged: *",
           Incomplete + "Program 2 was not sent."},
          "Weekly Schedule",
-         "",
-         true});
+         ""});
     const Outcome unreadable{
-        {}, "Program 1 cannot be read, nothing is sent to the System.\n*temp#1*", "E", false};
+        {}, "Program 1 cannot be read, nothing is sent to the System.\n*temp#1*", "E"};
     add("load", "damaged", {"damaged"}, {}, unreadable);
     add("load", "missing", {"missing"}, {}, unreadable);
 }
@@ -304,7 +261,7 @@ void tst_FrmDownload::faultMatrix()
     QFETCH(QStringList, messages);
     QFETCH(QString, status);
     QFETCH(QString, buttons);
-    QFETCH(bool, ended);
+    const bool ended = buttons.isEmpty();
 
     const QString stage = QString::fromLatin1(QTest::currentDataTag()).section('_', 0, 0);
     QStringList programs[3] = {{EmptyRow}, {EmptyRow}, {EmptyRow}};
@@ -565,51 +522,6 @@ void tst_FrmDownload::transfer()
     QCOMPARE(m_answerer->messages(), messages);
     QCOMPARE(m_ended, 1);
     QVERIFY(!qmvComm::instance().isOpen());
-}
-
-void tst_FrmDownload::gridFollowsTheRowSent_data()
-{
-    QTest::addColumn<int>("timedRows"); // of 15, the rest left without a time
-    QTest::addColumn<int>("pickedRow");
-    QTest::addColumn<QList<int>>("topRows"); // the first row shown as each row is sent
-
-    QTest::newRow("fifteenRows") << 15 << 0
-                                 << QList<int>{0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 6, 6, 6, 6};
-    QTest::newRow("sixRows") << 6 << 0 << QList<int>{0, 0, 0, 0, 0, 1};
-    QTest::newRow("fromRow12") << 15 << 12 << QList<int>{6, 6, 6};
-}
-
-void tst_FrmDownload::gridFollowsTheRowSent()
-{
-    QFETCH(int, timedRows);
-    QFETCH(int, pickedRow);
-    QFETCH(QList<int>, topRows);
-
-    QStringList rows;
-    for (int i = 0; i < 15; ++i)
-        rows << (i < timedRows ? QStringLiteral("%1:00\tOFF\tCONT\t\tON\tCONT\t30\tOC")
-                                     .arg(i + 6, 2, 10, QLatin1Char('0'))
-                               : EmptyRow);
-    QVERIFY(writePrograms(rows));
-    Simulator sim;
-    QVERIFY(sim.start({"--erase-time", "50"}));
-    frmDownload *window = openAndSettle();
-    QVERIFY(window);
-    QTableWidget *grid = window->MSFlexGrid1;
-    grid->setCurrentCell(pickedRow, 0);
-    QList<int> tops;
-    QStringList faults;
-    connect(window, &frmDownload::rowSent, this, [&](int program, int row) {
-        tops << grid->verticalScrollBar()->value();
-        const int top = grid->rowViewportPosition(row);
-        if (program == 1 && (grid->currentRow() != row || top < 0 ||
-                             top + grid->rowHeight(row) > grid->viewport()->height()))
-            faults << QStringLiteral("row %1 is not the one shown selected").arg(row);
-    });
-    confirmAndContinue(window);
-    QCOMPARE(tops, topRows);
-    QCOMPARE(faults, QStringList());
-    QCOMPARE(m_answerer->messages(), QStringList{Programmed});
 }
 
 QTEST_MAIN(tst_FrmDownload)
