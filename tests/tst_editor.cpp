@@ -212,18 +212,11 @@ private slots:
         add("new, file exists, no opens the defaults", false, "old", "cmdNo",
             "File already exists\r\nContent will lost if you continue\r\nEXIT?");
         add("new, file exists, yes ends the tool", false, "old", "cmdYes", "File already exists");
-        add("edit, programs of 15, 20 and 1 rows", true,
-            ":P1\r\n15\r\n07:30\tON\tPULSE\t5\tOFF\tCONT\t\tON\r" + joinedRows(14) +
-                "\r\n:P2\r\n20\r\n" + joinedRows(19) +
-                "\r23:59\tOFF\tCONT\t\tON\tPULSE\t9\tOFF\r\n:P3\r\n1\r\n" + DefaultRowBytes +
-                "\r\n\r\n\r\n\r\n2\r\n1\t2\t3\t1\t2\t3\t1\r2\t2\t2\t2\t2\t2\t2\r\n",
-            "", "");
+        add("edit, a sound file", true, planted(1) + planted(2) + planted(3), "", "");
         add("edit, missing file", true, "<none>", "", "Cannot open");
         add("edit, too few lines", true, ":P1\r\n15\r\n" + rows + "\r\n", "", "lines");
         add("edit, row count disagrees with the rows", true,
-            ":P1\r\n15\r\n" + rows + "\r\n:P2\r\n16\r\n" + rows + "\r\n:P3\r\n15\r\n" + rows +
-                "\r\n" + DefaultScheduleBlock,
-            "", "line 6");
+            ":P1\r\n3" + planted(1).mid(6) + planted(2) + planted(3), "", "line 3");
     }
 
     void load()
@@ -254,14 +247,13 @@ private slots:
                  editing ? bytes
                          : ":P1" + defaults + ":P2" + defaults + ":P3" + defaults +
                                DefaultScheduleBlock);
-        QCOMPARE(grid1()->rowTexts(0).join(','),
-                 editing ? "07:30,ON,PULSE,5,OFF,CONT,,ON" : DefaultRow);
-        QCOMPARE(grid1()->rowCount(), 15);
+        QCOMPARE(grid1()->rowTexts(0).join(','), (editing ? "01:00" : "") + DefaultRow);
+        QCOMPARE(grid1()->rowCount(), editing ? 2 : 15);
         QCOMPARE(text4()->text(), editing ? "1" : "3");
         QCOMPARE(control("txtPgmName")->property("text").toString(), "week1.qmv");
         checkAgreement(1);
         QCOMPARE(box()->geometry(), grid1()->cellRect(0, 0, m_form.get()));
-        QCOMPARE(box()->text(), editing ? "07:30" : "");
+        QCOMPARE(box()->text(), editing ? "01:00" : "");
         QVERIFY(show() && !box()->isReadOnly());
         QTRY_VERIFY(box()->hasFocus());
     }
@@ -321,9 +313,8 @@ private slots:
         add("bell 2 takes bell 1's action and seconds", {"07:30,ON,PULSE,5,ON,CONT,,OC"}, {4, 0},
             "{R}", {"0=07:30,ON,PULSE,5,ON,PULSE,5,OC"}, {7, 0}, 1, "OC");
         add("thirty rows down scroll the table", none, {2, 0}, "{D30}", {}, {2, 30}, 32, "CONT");
-        add("delete removes the row",
-            {"00:00" + DefaultRow, "00:01" + DefaultRow, "00:02" + DefaultRow}, {0, 1}, "{X}",
-            {"0=00:00" + DefaultRow, "1=00:02" + DefaultRow}, {0, 1}, 2, "00:02");
+        add("delete removes the row", {"00:00" + DefaultRow, "00:01" + DefaultRow}, {0, 0}, "{X}",
+            {"0=00:01" + DefaultRow}, {0, 0}, 1, "00:01");
         add("delete on one row moves to bell 1", {"07:30" + DefaultRow}, {6, 0}, "{X}",
             {at0 + "07:30" + DefaultRow}, {1, 0}, 1, "OFF");
     }
@@ -517,7 +508,6 @@ private slots:
         QTest::newRow("shell characters")
             << QString("a&b;c|d>e<f$(g)`h`%i%^j'k\"l!m* -n?.qmv") << QString();
         QTest::newRow("file size limit reached while joining") << QString("week1.qmv") << "limit";
-        QTest::newRow("earlier working file damaged") << QString("week1.qmv") << "temp#2";
     }
 
     void save()
@@ -534,9 +524,7 @@ private slots:
         rlimit normal{};
         getrlimit(RLIMIT_FSIZE, &normal);
         rlimit limited = normal;
-        if (fault == QLatin1String("temp#2")) {
-            QVERIFY(writeAll(qmv::paths::workingFile(2), ":P2\r\n15\r\n"));
-        } else if (fault == QLatin1String("limit")) {
+        if (!fault.isEmpty()) {
             // Room for temp#3, not for the three programs joined. Writes past the limit fail
             // with EFBIG instead of killing the process, and bind root as well.
             std::signal(SIGXFSZ, SIG_IGN);
@@ -555,19 +543,16 @@ private slots:
         const QString said = m_answerer->messages().join('|');
         QCOMPARE(m_form->pgmSaved, fault.isEmpty());
         if (!fault.isEmpty()) {
-            QVERIFY2(said.contains(fault == QLatin1String("limit") ? qmv::paths::programFile(name)
-                                                                   : qmv::paths::tmpDir()),
+            QVERIFY2(said.contains(qmv::paths::programFile(name)) &&
+                         !said.contains("Program saved") && !said.contains('|'),
                      qPrintable(said));
-            QVERIFY2(!said.contains("Program saved") && !said.contains('|'), qPrintable(said));
             QCOMPARE(readAll(qmv::paths::programFile(name)), "keep");
             return;
         }
         QCOMPARE(said, "Program saved...");
         QCOMPARE(readAll(qmv::paths::programFile(name)), EditedTemp1 + DefaultTemp2 + EditedTemp3);
-        // Typing goes to the first cell again.
-        keys("08:15").simulate(box());
+        keys("08:15").simulate(box()); // into the first cell again
         QCOMPARE(grid1()->cellText(0, 0), "08:15");
-        QCOMPARE(text4()->geometry(), grid2()->cellRect(0, 0, m_form.get()));
     }
 
     void downloadWorkingFile_data()
@@ -633,16 +618,14 @@ private slots:
             editor->findChild<QPushButton *>("cmdSaveProgram")->click();
             QCOMPARE(m_answerer->messages(), QStringList{"Program saved..."});
         }
-        QCOMPARE(readAll(path),
-                 ":P1\r\n15\r\n07:30\tON\tCONT\t12\tOFF\tCONT\t\tOC\r" + joinedRows(14) + "\r\n" +
-                     DefaultTemp2 + ":P3\r\n15\r\n" + joinedRows(15) +
-                     "\r\n\r\n\r\n\r\n2\r\n1\t1\t1\t1\t1\t3\t3\r3\t3\t3\t3\t3\t3\t2\r\n");
         Form1 main;
         Form2 *editor = open(main, "cmdEditProg", path);
         QVERIFY(editor);
         QCOMPARE(editor->findChild<CellGrid *>("Grid1")->rowTexts(0).join(','),
                  "07:30,ON,CONT,12,OFF,CONT,,OC");
-        QCOMPARE(editor->findChild<CellGrid *>("Grid2")->rowTexts(0).join(','), "1,1,1,1,1,3,3");
+        QCOMPARE(editor->findChild<CellGrid *>("Grid2")->contents().rows,
+                 (QList<QStringList>{{"1", "1", "1", "1", "1", "3", "3"},
+                                     {"3", "3", "3", "3", "3", "3", "2"}}));
         QCOMPARE(m_ended, 0);
     }
 };
