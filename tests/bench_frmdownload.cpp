@@ -64,7 +64,6 @@ private slots:
     void cleanup();
     void threeProgramsOf100Rows();
     void waitingForTheController();
-    void waitingForTheUser();
 };
 
 void bench_FrmDownload::initTestCase()
@@ -137,26 +136,6 @@ void bench_FrmDownload::waitingForTheController()
     QVERIFY(window->cmdRetry->isEnabled());
     qInfo("waiting for R: %.2f s, processor %.3f s = %.2f %% of a core", seconds, processor,
           100.0 * processor / seconds);
-}
-
-// Erased, the decoder ticking every 10 ms, the user not yet pressing CONTINUE.
-void bench_FrmDownload::waitingForTheUser()
-{
-    qmvtest::Simulator sim;
-    QVERIFY(sim.start({QStringLiteral("--erase-time"), QStringLiteral("10")}));
-    QPointer<frmDownload> window = frmDownload::open();
-    QVERIFY(settle(window));
-    QVERIFY(window->cmdContinue->isEnabled());
-
-    QElapsedTimer wall;
-    wall.start();
-    const double before = processorSeconds();
-    QTest::qWait(5000);
-    const double seconds = double(wall.nsecsElapsed()) / 1e9;
-    const double processor = processorSeconds() - before;
-    qInfo("waiting for the user with the decoder running: %.2f s, processor %.3f s = %.2f %% of "
-          "a core",
-          seconds, processor, 100.0 * processor / seconds);
 }
 
 QTEST_MAIN(bench_FrmDownload)

@@ -36,14 +36,6 @@ QString brief(const Command &command)
     return QStringLiteral("? ") + QString::fromLatin1(command.bytes.toPercentEncoding());
 }
 
-Command parsed(const QByteArray &bytes)
-{
-    qmvsim::Parser parser;
-    QList<Command> commands = parser.feed(bytes);
-    commands += parser.finish();
-    return commands.value(0);
-}
-
 } // namespace
 
 class tst_Simulator : public QObject
@@ -53,9 +45,6 @@ class tst_Simulator : public QObject
 private slots:
     void parser_data();
     void parser();
-    void responder_data();
-    void responder();
-    void timetable();
 };
 
 void tst_Simulator::parser_data()
@@ -120,87 +109,6 @@ void tst_Simulator::parser()
             seen << brief(command);
     }
     QCOMPARE(seen, commands);
-}
-
-void tst_Simulator::responder_data()
-{
-    QTest::addColumn<QStringList>("faults"); // letter=value
-    QTest::addColumn<QByteArrayList>("commands");
-    QTest::addColumn<QStringList>("replies"); // bytes@delay, per command joined by "|"
-
-    QTest::newRow("plain answers") << QStringList()
-                                   << QByteArrayList{"B",
-                                                     "E",
-                                                     "T08:303",
-                                                     "P1",
-                                                     "D07:4523105",
-                                                     "W1111122"
-                                                     "1111122",
-                                                     "F"}
-                                   << QStringList{"R@0", "A@0 C@1000", "J@0", "", "H@0", "L@0", ""};
-    QTest::newRow("R from the third B on")
-        << QStringList{"answerAfter R=3"} << QByteArrayList{"B", "B", "B", "B"}
-        << QStringList{"", "", "R@0", "R@0"};
-    QTest::newRow("erase time and a late C") << QStringList{"erase=250", "delay C=50"}
-                                             << QByteArrayList{"E"} << QStringList{"A@0 C@300"};
-    QTest::newRow("no A, C still comes")
-        << QStringList{"silent A"} << QByteArrayList{"E"} << QStringList{"C@1000"};
-    QTest::newRow("H with a line end")
-        << QStringList{"noise H=\r\n"} << QByteArrayList{"D07:4523105"} << QStringList{"H\r\n@0"};
-    QTest::newRow("J replaced") << QStringList{"reply J=K"} << QByteArrayList{"T08:303"}
-                                << QStringList{"K@0"};
-}
-
-void tst_Simulator::responder()
-{
-    QFETCH(QStringList, faults);
-    QFETCH(QByteArrayList, commands);
-    QFETCH(QStringList, replies);
-
-    qmvsim::Faults settings;
-    for (const QString &fault : faults) {
-        const QString value = fault.section(QLatin1Char('='), 1);
-        const char letter = fault.section(QLatin1Char('='), 0, 0).back().toLatin1();
-        if (fault.startsWith(QLatin1String("answerAfter")))
-            settings.answerAfter[letter] = value.toInt();
-        else if (fault.startsWith(QLatin1String("erase")))
-            settings.eraseMs = value.toInt();
-        else if (fault.startsWith(QLatin1String("delay")))
-            settings.delayMs[letter] = value.toInt();
-        else if (fault.startsWith(QLatin1String("silent")))
-            settings.silent.insert(letter);
-        else if (fault.startsWith(QLatin1String("noise")))
-            settings.noise[letter] = value.toLatin1();
-        else if (fault.startsWith(QLatin1String("reply")))
-            settings.reply[letter] = value.toLatin1();
-    }
-    qmvsim::Responder responder(settings);
-    QStringList seen;
-    for (const QByteArray &bytes : commands) {
-        QStringList answers;
-        for (const qmvsim::Reply &reply : responder.answer(parsed(bytes)))
-            answers
-                << QStringLiteral("%1@%2").arg(QString::fromLatin1(reply.bytes)).arg(reply.delayMs);
-        seen << answers.join(QLatin1Char(' '));
-    }
-    QCOMPARE(seen, replies);
-}
-
-void tst_Simulator::timetable()
-{
-    qmvsim::Timetable table;
-    for (const QByteArray &bytes : QByteArrayList{"T8:30:7", "P1", "D07:4523105", "P2", "P3",
-                                                  "D23:5925500", "W22222111111133"})
-        table.add(parsed(bytes));
-    QCOMPARE(table.text(), QStringLiteral("Clock: 8:30:, Saturday\n"
-                                          "Program 1: 1 rows\n"
-                                          "  07:45    5 s  bell 1 PULSE, light unchanged (231)\n"
-                                          "Program 2: 0 rows\n"
-                                          "Program 3: 1 rows\n"
-                                          "  23:59    0 s  bells silent, light unchanged (255)\n"
-                                          "Schedule    Mo Tu We Th Fr Sa Su\n"
-                                          "  Bell 1    2  2  2  2  2  1  1\n"
-                                          "  Bell 2    1  1  1  1  1  3  3\n"));
 }
 
 QTEST_GUILESS_MAIN(tst_Simulator)
