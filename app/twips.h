@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QRect>
-#include <QtMath>
 
 // Window layouts are given in twips; 15 twips make one logical pixel.
 namespace qmv {

@@ -15,7 +15,7 @@ class QEventLoop;
 
 namespace qmv {
 
-// Serial port 1 of the controller's original desktop: "COM1" on Windows, "/dev/ttyS0" elsewhere,
+// Serial port 1: "COM1" on Windows, "/dev/ttyS0" elsewhere,
 // unless $QMV_SERIAL_PORT names another device.
 QString serialPortName();
 

@@ -25,7 +25,7 @@ enum Column
     LastColumn = LightColumn,
 };
 
-// The keys the editor acts on, by the key codes the controller's desktop tool always used.
+// The keys the editor acts on, by their Windows virtual-key codes.
 enum KeyCode
 {
     NoKey = 0,

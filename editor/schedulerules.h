@@ -11,8 +11,8 @@ namespace qmv::schedule {
 // What every invalid cell becomes, the same text a new file holds in every cell.
 inline const QString Replacement = QStringLiteral("3");
 
-// A program number from 1 to 3, blanks around it allowed; "2.5" passes as well, since only
-// the range has ever been checked.
+// A program number from 1 to 3, blanks around it allowed. Only the range is checked, so "2.5"
+// passes here; the download refuses it before sending the schedule.
 bool isValidProgram(const QString &text);
 
 // The cell's text once an arrow key has left it.

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// Where the tool keeps its files. Drive C: of the controller's original desktop maps to
-// "C:/" on Windows; elsewhere to $QMV_ROOT, or ~/qmv when that is not set.
+// Where the tool keeps its files: its folders lie on drive C: ("C:/") on Windows; elsewhere
+// that drive is $QMV_ROOT, or ~/qmv when that is not set.
 namespace qmv::paths {
 
 QString driveRoot();

@@ -83,6 +83,26 @@ struct Reader
     }
 };
 
+// A program file of the largest table anyone edits is well under a megabyte.
+constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+
+// TAB, CR and LF would break the lines and the clip text; a character beyond Latin-1 has no
+// byte of its own in a program file. Returns where the first such cell is, or nothing.
+QString unstorableCell(const CellTable &table)
+{
+    for (int r = 0; r < table.rowCount(); ++r) {
+        const QStringList &row = table.rows.at(r);
+        for (int c = 0; c < row.size(); ++c) {
+            for (QChar ch : row.at(c)) {
+                if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n') ||
+                    ch.unicode() > 0xff)
+                    return QStringLiteral("row %1, column %2").arg(r + 1).arg(c + 1);
+            }
+        }
+    }
+    return {};
+}
+
 bool checkLineCount(const QList<QByteArray> &lines, int expected, ParseError *error)
 {
     if (lines.size() < expected) {
@@ -259,6 +279,8 @@ QString readFile(const QString &path, QByteArray *bytes)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
+    if (file.size() > MaxFileSize)
+        return QStringLiteral("%1 is too large to be a program file").arg(path);
     *bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
@@ -313,6 +335,15 @@ std::optional<WorkingProgram> readWorkingFile(int program, bool withSchedule, QS
 
 QString writeWorkingFile(int program, const CellTable &bell, const CellTable *schedule)
 {
+    QString where;
+    if (const QString cell = unstorableCell(bell); !cell.isEmpty())
+        where = QStringLiteral("the program's ") + cell;
+    else if (schedule && !unstorableCell(*schedule).isEmpty())
+        where = QStringLiteral("the schedule's ") + unstorableCell(*schedule);
+    if (!where.isEmpty())
+        return QStringLiteral("Cannot write %1: %2 holds a tab, a line break or a character "
+                              "that a program file cannot hold")
+            .arg(paths::workingFile(program), where);
     return writeFileAtomic(paths::workingFile(program), workingFileBytes(program, bell, schedule));
 }
 
