@@ -156,7 +156,7 @@ qmvComm::Outcome qmvComm::StartErase()
         return Outcome::Busy;
     if (!sendCommand(QByteArrayLiteral("E")))
         return Outcome::PortError;
-    return directWait(QByteArrayLiteral("E"), 'A', eraseCycle, eraseRequestLimit,
+    return directWait({}, 'A', eraseCycle, eraseRequestLimit,
                       QStringLiteral("SYSTEM NOT RESPONDING 2 . . ."));
 }
 
