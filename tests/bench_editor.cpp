@@ -19,14 +19,12 @@ class bench_Editor : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_root.isValid());
         qputenv("QMV_ROOT", m_root.path().toLocal8Bit());
-        QVERIFY(QDir().mkpath(qmv::paths::dataDir()) && QDir().mkpath(qmv::paths::tmpDir()));
-        qmv::CellTable table{qmv::BellColumns, {}};
-        for (int row = 0; row < Rows; ++row)
-            table.rows.append({QTime(0, 0).addSecs(row * 60).toString("hh:mm"),
-                               row % 3 ? "OFF" : "ON", "PULSE", row % 3 ? "" : "5", "OFF", "CONT",
-                               "", "OC"});
+        QVERIFY(m_root.isValid() && QDir().mkpath(qmv::paths::dataDir()) &&
+                QDir().mkpath(qmv::paths::tmpDir()));
+        qmv::CellTable table = qmv::defaultBellTable(Rows);
+        for (int row = 0; row < Rows; row += 3)
+            table.rows[row] = QStringList{"07:30", "ON", "PULSE", "5", "OFF", "CONT", "", "OC"};
         m_file = qmv::paths::programFile(QStringLiteral("large.qmv"));
         const qmv::ProgramFile file{{table, table, table}, qmv::defaultSchedule()};
         QCOMPARE(qmv::writeFileAtomic(m_file, qmv::programFileBytes(file)), QString());
