@@ -265,19 +265,8 @@ void frmDownload::load()
 
     lblPgmNo->move(MSFlexGrid1->x(), MSFlexGrid1->y() - qmv::tw(500));
     setProgramNumber(1);
-
-    QString why;
-    const auto program1 = qmv::readWorkingFile(1, false, &why);
-    if (!program1) {
-        // Nothing may reach the controller: its erase would leave it without a timetable.
-        setStatus(Look::Failure, tr("Program 1 cannot be read, nothing is sent to the System.\n"
-                                    "%1")
-                                     .arg(why));
-        cmdExit->setEnabled(true);
+    if (!showProgram1())
         return;
-    }
-    showProgram(program1->bell);
-    MSFlexGrid1->setCurrentCell(0, 0);
     commMountTimer.start();
 }
 
@@ -356,6 +345,10 @@ void frmDownload::continueClicked()
         return;
     const Running running(*this);
     const int attempt = m_attempt;
+    // A transfer cut short by RETRY has left a later program and the schedule in the grids.
+    if (m_transferRan && !showProgram1())
+        return;
+    m_transferRan = true;
     m_transferAttempt = attempt;
     m_transfer = {};
 
@@ -533,6 +526,26 @@ bool frmDownload::loadWorkingProgram(int program)
             fillRow(MSFlexGrid2, row, working->schedule->rows.value(row));
         m_scheduleLoaded = true;
     }
+    return true;
+}
+
+// Program 1 as the editor last wrote it, from its first row, and no schedule yet.
+bool frmDownload::showProgram1()
+{
+    QString why;
+    const auto program1 = qmv::readWorkingFile(1, false, &why);
+    if (!program1) {
+        // Nothing may reach the controller: its erase would leave it without a timetable.
+        setStatus(Look::Failure,
+                  tr("Program 1 cannot be read, nothing is sent to the System.\n%1").arg(why));
+        cmdExit->setEnabled(true);
+        return false;
+    }
+    showProgram(program1->bell);
+    setProgramNumber(1);
+    MSFlexGrid1->setCurrentCell(0, 0);
+    MSFlexGrid2->clearContents();
+    m_scheduleLoaded = false;
     return true;
 }
 

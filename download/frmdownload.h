@@ -116,6 +116,7 @@ private:
     void buildLayout();
     void setProgramNumber(int program);
     bool loadWorkingProgram(int program);
+    bool showProgram1();
     void showProgram(const qmv::CellTable &bell);
     QStringList rowCells(int row) const;
     void setStatus(Look look, const QString &text);
@@ -143,6 +144,7 @@ private:
     bool m_closed = false;
     bool m_deleteWhenClosed = false;
     bool m_scheduleLoaded = false;
+    bool m_transferRan = false;
     int m_program = 1;
     Transfer m_transfer;
 };
