@@ -112,7 +112,9 @@ bool qmvComm::OpenPort()
     m_failed = false;
     m_error.clear();
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_error = m_port.errorString();
+        // onError() has usually kept the reason already, before clearing the port's error.
+        if (m_error.isEmpty())
+            m_error = m_port.errorString();
         m_port.clearError();
         return false;
     }
@@ -331,6 +333,9 @@ void qmvComm::onError(QSerialPort::SerialPortError error)
         wake();
         return;
     default:
+        // A failed open reports here before open() returns: keep its reason for OpenPort().
+        if (!m_port.isOpen())
+            m_error = m_port.errorString();
         // Modem-line queries a pseudo-terminal does not support, and the like: not fatal, but
         // the error would stay set until cleared.
         m_port.clearError();
