@@ -84,33 +84,6 @@ private slots:
         QCOMPARE(programFileBytes(*file), bytes);
     }
 
-    void everyByteSurvivesSplitAndJoin()
-    {
-        // Every byte a cell can hold, five to a cell, eight cells to a row.
-        QByteArray clip;
-        int n = 0;
-        for (int b = 1; b < 256; ++b) {
-            if (b == '\t' || b == '\r' || b == '\n')
-                continue;
-            if (n > 0 && n % 5 == 0)
-                clip += n % 40 ? '\t' : '\r';
-            clip += char(b);
-            ++n;
-        }
-        const QByteArray block = "\r\n7\r\n" + clip + "\t\t\t\t\t\r\n";
-        const QByteArray original = ":P1" + block + ":P2\r\n15\r\n" + rows(15) + "\r\n:P3" + block +
-                                    "\r\n\r\n\r\n2\r\n1\t2\t\xff\t\xe9\t \t3\t3\r" +
-                                    DefaultSchedule.left(13) + "\r\n";
-        QVERIFY(writeAll(m_root.path() + "/source.qmv", original));
-        QString error;
-        const auto file = readProgramFile(m_root.path() + "/source.qmv", &error);
-        QVERIFY2(file, qPrintable(error));
-        QCOMPARE(splitIntoWorkingFiles(*file), QString());
-        QCOMPARE(joinWorkingFiles("week1.qmv"), QString());
-        QCOMPARE(readAll(paths::programFile("week1.qmv")), original);
-        QCOMPARE(readAll(paths::joinBatch()), QByteArray());
-    }
-
     void damagedFileIsRefused_data()
     {
         QTest::addColumn<QByteArray>("bytes");
