@@ -56,6 +56,14 @@ MovePlan left(int row, int column, int rowCount, const QStringList &texts)
     return moveTo(row, column);
 }
 
+std::optional<int> twoDigits(const QString &text)
+{
+    if (text.size() != 2 || text.at(0) < QLatin1Char('0') || text.at(0) > QLatin1Char('9') ||
+        text.at(1) < QLatin1Char('0') || text.at(1) > QLatin1Char('9'))
+        return std::nullopt;
+    return text.toInt();
+}
+
 } // namespace
 
 KeyCode keyCodeOf(int qtKey)
@@ -113,15 +121,17 @@ TimeCheck checkTime(const QString &text)
         shortened.remove(0, 1);
     if (shortened.at(2) != QLatin1Char(':'))
         return {QString(), false};
-    const std::optional<double> hours = plainNumber(shortened.left(2));
+    // Two plain digits each, so that every time the editor lets go of is one the controller
+    // takes: ".5", "+1" or "7 " would pass a looser number test and be refused at the download.
+    const std::optional<int> hours = twoDigits(shortened.left(2));
     if (!hours)
         return {QString(), false};
-    if (*hours < 0 || *hours > 23)
+    if (*hours > 23)
         return {shortened, false};
-    const std::optional<double> minutes = plainNumber(shortened.mid(3, 2));
+    const std::optional<int> minutes = twoDigits(shortened.mid(3, 2));
     if (!minutes)
         return {QString(), false};
-    if (*minutes < 0 || *minutes > 59)
+    if (*minutes > 59)
         return {shortened, false};
     return {shortened, true};
 }

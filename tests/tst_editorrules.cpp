@@ -33,7 +33,9 @@ private slots:
         add("bad separator", "07-30", "", false);
         add("letter in the minutes", "07:3x", "", false);
         add("hour out of range kept to correct", "  24:00", "24:00", false);
-        add("negative hour", "-1:30", "-1:30", false);
+        add("signed hour is no time", "-1:30", "", false);
+        add("blank inside the hour", "7 :30", "", false);
+        add("fraction for the minutes", "07:.5", "", false);
         add("minute out of range", "12:60", "12:60", false);
     }
 
