@@ -2,25 +2,27 @@
 #include "programfile.h"
 
 #include <QDir>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace qmv;
 
 namespace {
 
-// One default bell row and the default schedule as they stand in a file, written out by hand.
 const QByteArray DefaultRow = "\tOFF\tCONT\t\tOFF\tCONT\t\tOC";
 const QByteArray DefaultSchedule = "3\t3\t3\t3\t3\t3\t3\r3\t3\t3\t3\t3\t3\t3";
 
-QByteArray rows(int count)
+// A program file written out by hand: the same rows in all three programs.
+QByteArray fileBytes(const QByteArray &rows = QByteArrayList(15, DefaultRow).join('\r'),
+                     const QByteArray &count = "15")
 {
-    return QByteArrayList(count, DefaultRow).join('\r');
-}
-
-QByteArray newFileBytes()
-{
-    const QByteArray block = "\r\n15\r\n" + rows(15) + "\r\n";
+    const QByteArray block = "\r\n" + count + "\r\n" + rows + "\r\n";
     return ":P1" + block + ":P2" + block + ":P3" + block + "\r\n\r\n\r\n2\r\n" + DefaultSchedule +
            "\r\n";
 }
@@ -37,11 +39,25 @@ bool writeAll(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Every time filled, so that the file's size grows with its rows.
+ProgramFile fileOf(int rows, const QString &time)
+{
+    CellTable bell = defaultBellTable(rows);
+    for (QStringList &row : bell.rows)
+        row.replace(0, time);
+    return {{bell, bell, bell}, defaultSchedule()};
+}
+
 } // namespace
 
+// Whatever happens to a save, the program file is the old one or the new one, complete.
 class tst_ProgramFile : public QObject
 {
     Q_OBJECT
+
+    const QByteArray m_old = programFileBytes(fileOf(15, "07:00"));
+    QTemporaryDir m_root;
+    static QString target() { return paths::programFile("week1.qmv"); }
 
 private slots:
     void init()
@@ -49,6 +65,7 @@ private slots:
         qputenv("QMV_ROOT", m_root.path().toLocal8Bit());
         QDir(m_root.path()).removeRecursively();
         QVERIFY(QDir().mkpath(paths::tmpDir()) && QDir().mkpath(paths::dataDir()));
+        QVERIFY(writeAll(target(), m_old));
     }
 
     void lineSplitting_data()
@@ -70,18 +87,28 @@ private slots:
         QCOMPARE(splitLines(bytes), lines);
     }
 
-    void newFileAndTwentyRowProgram()
+    void newFile()
     {
-        const ProgramFile fresh{{defaultBellTable(), defaultBellTable(), defaultBellTable()},
-                                defaultSchedule()};
-        QCOMPARE(programFileBytes(fresh), newFileBytes());
-        const QByteArray bytes =
-            newFileBytes().replace(":P2\r\n15\r\n" + rows(15), ":P2\r\n20\r\n" + rows(20));
+        const CellTable bell = defaultBellTable();
+        QCOMPARE(programFileBytes({{bell, bell, bell}, defaultSchedule()}), fileBytes());
+    }
+
+    // Every byte a cell can hold, one to a cell, comes back from the working files unchanged.
+    void everyByteSurvivesSplitAndJoin()
+    {
+        QByteArrayList cells(4), rows;
+        for (int b = 1; b < 256; ++b)
+            if (b != '\t' && b != '\r' && b != '\n')
+                cells.append(QByteArray(1, char(b)));
+        for (qsizetype at = 0; at < cells.size(); at += BellColumns)
+            rows.append(cells.mid(at, BellColumns).join('\t'));
+        const QByteArray bytes = fileBytes(rows.join('\r'), "32");
         ParseError error;
         const auto file = parseProgramFile(bytes, &error);
         QVERIFY2(file, qPrintable(error.toString()));
-        QCOMPARE(file->programs[1].rowCount(), 20);
-        QCOMPARE(programFileBytes(*file), bytes);
+        QCOMPARE(splitIntoWorkingFiles(*file), QString());
+        QCOMPARE(joinWorkingFiles("week1.qmv"), QString());
+        QCOMPARE(readAll(target()), bytes);
     }
 
     void damagedFileIsRefused_data()
@@ -89,7 +116,7 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("line");
         QTest::addColumn<QString>("what");
-        const QByteArray good = newFileBytes();
+        const QByteArray good = fileBytes();
         auto with = [&good](const QByteArray &from, const QByteArray &to) {
             return QByteArray(good).replace(good.indexOf(from), from.size(), to);
         };
@@ -125,38 +152,123 @@ private slots:
         QCOMPARE(error.what, what);
     }
 
-    void joinRefusesAndKeepsOldFile_data()
+    // A refused join leaves the old file; a saved one reads back. Neither touches other files.
+    void join_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("temp2"); // "<missing>" removes the working file
-        const QByteArray good = ":P2\r\n1\r\n" + DefaultRow + "\r\n";
-        QTest::newRow("workingfilemissing") << "week1.qmv" << QByteArray("<missing>");
-        QTest::newRow("workingfiledamaged") << "week1.qmv" << QByteArray(":P2\r\n2\r\n\r\n");
-        QTest::newRow("parentfolder") << "../escape.qmv" << good;
-        QTest::newRow("subfolder") << "sub/x.qmv" << good;
-        QTest::newRow("backslash") << "..\\escape.qmv" << good;
-        QTest::newRow("dotdot") << ".." << good;
-        QTest::newRow("empty") << "" << good;
+        QTest::addColumn<QByteArray>("temp2"); // null: as split; "<missing>": removed
+        QTest::addColumn<bool>("saved");
+        auto row = [](const char *tag, const char *name, const QByteArray &temp2, bool saved) {
+            QTest::newRow(tag) << QString(name) << temp2 << saved;
+        };
+        row("workingfilemissing", "week1.qmv", "<missing>", false);
+        row("workingfiledamaged", "week1.qmv", ":P2\r\n2\r\n\r\n", false);
+        row("parentfolder", "../escape.qmv", {}, false);
+        row("subfolder", "sub/x.qmv", {}, false);
+        row("backslash", "..\\escape.qmv", {}, false);
+        row("spaces", "term 2 week 1.qmv", {}, true);
+        row("quotes", "it's \"mine\".qmv", {}, true);
+        row("shell", "a & b; rm -rf ~ | $(x) `y`.qmv", {}, true);
+        row("percent", "100% %PATH% %1.qmv", {}, true);
+        row("dotsinname", "..week..1...qmv", {}, true);
+        row("nonascii", "Größe Ωμέγα урок 時間割.qmv", {}, true);
     }
 
-    void joinRefusesAndKeepsOldFile()
+    void join()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, temp2);
-        const CellTable one = defaultBellTable(1);
-        QCOMPARE(splitIntoWorkingFiles({{one, one, one}, defaultSchedule()}), QString());
-        QVERIFY(temp2 == "<missing>" ? QFile::remove(paths::workingFile(2))
-                                     : writeAll(paths::workingFile(2), temp2));
-        QVERIFY(writeAll(paths::programFile("week1.qmv"), "old content"));
-        QVERIFY(!joinWorkingFiles(name).isEmpty());
-        QCOMPARE(readAll(paths::programFile("week1.qmv")), QByteArray("old content"));
-        const auto all = QDir::AllEntries | QDir::NoDotAndDotDot;
-        QCOMPARE(QDir(paths::dataDir()).entryList(all), QStringList{"week1.qmv"});
+        QFETCH(bool, saved);
+        QCOMPARE(splitIntoWorkingFiles(fileOf(1, "")), QString());
+        QVERIFY(temp2.isNull() || (temp2 == "<missing>" ? QFile::remove(paths::workingFile(2))
+                                                        : writeAll(paths::workingFile(2), temp2)));
+        const QString error = joinWorkingFiles(name);
+        QVERIFY2(error.isEmpty() == saved, qPrintable(error));
+        QCOMPARE(readAll(target()), m_old);
+        QString why;
+        const auto reopened = readProgramFile(paths::programFile(name), &why);
+        QVERIFY2(!saved || (reopened && *reopened == fileOf(1, "")), qPrintable(why));
+        const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+        const QStringList data = QDir(paths::dataDir()).entryList(all);
+        const QSet<QString> expected{"week1.qmv", saved ? name : "week1.qmv"};
+        QCOMPARE(QSet<QString>(data.cbegin(), data.cend()), expected);
         QCOMPARE(QDir(m_root.path()).entryList(all), (QStringList{"qmvdata", "tmpqmv"}));
     }
 
-private:
-    QTemporaryDir m_root;
+    void cellText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("kept"); // else refused, and the working file is not written
+        QTest::newRow("latin1letters") << "é\u00a0ÿ" << true;
+        QTest::newRow("euro") << "1€2" << false;
+        QTest::newRow("cjk") << "時" << false;
+        QTest::newRow("emoji") << "\U0001F600" << false;
+        QTest::newRow("tab") << "a\tb" << false;
+        QTest::newRow("linebreak") << "a\r\nb" << false;
+    }
+
+    // A character a program file cannot hold is never written as something else.
+    void cellText()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, kept);
+        CellTable bell = defaultBellTable(1);
+        bell.rows[0][3] = text;
+        const QString error = writeWorkingFile(1, bell);
+        QVERIFY2(error.contains("cannot hold") != kept, qPrintable(error));
+        QString why;
+        const auto back = readWorkingFile(1, false, &why);
+        QCOMPARE(back ? back->bell : CellTable(), kept ? bell : CellTable());
+    }
+
+    void fullDiskKeepsOldFile_data()
+    {
+        // A file-size limit stands in for a full disk. A small file goes through the save
+        // file's buffer; a large one is written straight through.
+        QTest::addColumn<int>("rows");
+        QTest::newRow("smallfile") << 15;
+        QTest::newRow("largefile") << 2000;
+    }
+
+    void fullDiskKeepsOldFile()
+    {
+        QFETCH(int, rows);
+        const ProgramFile file = fileOf(rows, "09:00");
+        QCOMPARE(splitIntoWorkingFiles(file), QString());
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+        const rlimit limited{rlim_t(programFileBytes(file).size() / 2), old.rlim_max};
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const QString error = joinWorkingFiles("week1.qmv");
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+        QVERIFY2(error.startsWith("Cannot write " + target()), qPrintable(error));
+        QCOMPARE(readAll(target()), m_old);
+    }
+
+    void killedWhileWritingLeavesOldOrNew()
+    {
+        // A child saves over and over and is killed at a random moment, 40 times.
+        const ProgramFile file = fileOf(2000, "08:00");
+        QCOMPARE(splitIntoWorkingFiles(file), QString());
+        QRandomGenerator random(20261206);
+        int sawNew = 0;
+        for (int round = 0; round < 40; ++round) {
+            QVERIFY(writeAll(target(), m_old));
+            const pid_t child = fork();
+            if (child == 0) {
+                for (;;)
+                    joinWorkingFiles("week1.qmv");
+            }
+            usleep(useconds_t(random.bounded(500, 100000)));
+            kill(child, SIGKILL);
+            QCOMPARE(waitpid(child, nullptr, 0), child);
+            const QByteArray now = readAll(target());
+            QVERIFY2(now == m_old || now == programFileBytes(file), qPrintable(now.left(40)));
+            sawNew += now != m_old;
+        }
+        QVERIFY2(sawNew > 0, "the child never finished a save; the test proves nothing");
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_ProgramFile)
