@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 
 using qmv::tw;
 using qmv::twRect;
@@ -122,6 +123,24 @@ QLineEdit *makeTextBox(QWidget *parent, const QString &name, const QRect &rect)
     return box;
 }
 
+// Cells are stored as single bytes between TABs and CRs. Whatever way text comes into an edit
+// box (typed, pasted, dropped, from an input method), a TAB, a line break or a character beyond
+// Latin-1 would make a working file that cannot be read back, so the box refuses it at once.
+class StorableText : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString &text, int &) const override
+    {
+        for (QChar c : text) {
+            if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
+                c.unicode() > 0xff)
+                return Invalid;
+        }
+        return Acceptable;
+    }
+};
+
 bool isArrow(int keyCode)
 {
     return keyCode == bell::LeftKey || keyCode == bell::UpKey || keyCode == bell::RightKey ||
@@ -191,9 +210,10 @@ void Form2::createControls()
     txtCellEdit->setFrame(false);
     txtCellEdit->setTextMargins(0, 0, 0, 0);
     // Text reaches the box only through the keys the editor watches, which keep it within five
-    // characters and free of the TAB and CR that separate cells in the working files.
+    // characters.
     txtCellEdit->setContextMenuPolicy(Qt::NoContextMenu);
     txtCellEdit->setAcceptDrops(false);
+    txtCellEdit->setValidator(new StorableText(txtCellEdit));
     txtCellEdit->installEventFilter(this);
     txtCellEdit->hide();
 
@@ -284,6 +304,7 @@ void Form2::createScheduleControls()
     Text4 = makeTextBox(this, QStringLiteral("Text4"), twRect(840, 7680, 1395, 405));
     setColour(Text4, QPalette::Base, QColor(0x00, 0x00, 0xFF));
     setColour(Text4, QPalette::Text, QColor(0xFF, 0xFF, 0xFF));
+    Text4->setValidator(new StorableText(Text4));
     Text4->installEventFilter(this);
     Text4->hide();
     connect(Grid2, &QTableWidget::currentCellChanged, this, &Form2::scheduleCellEntered);

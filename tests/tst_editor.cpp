@@ -344,6 +344,22 @@ private slots:
             QTRY_VERIFY(box()->hasFocus());
     }
 
+    void characterBeyondLatin1Refused()
+    {
+        QVERIFY(openNew());
+        QVERIFY(show());
+        grid1()->setCurrentCell(0, 3);
+        m_form->PlaceTextbox();
+        for (const QString &typed : {QStringLiteral("1"), QStringLiteral("\u20ac")}) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, typed);
+            QApplication::sendEvent(box(), &press);
+            QApplication::sendEvent(box(), &release);
+        }
+        QCOMPARE(box()->text(), QStringLiteral("1"));
+        QCOMPARE(grid1()->cellText(0, 3), QStringLiteral("1"));
+    }
+
     void scheduleKeys_data()
     {
         QTest::addColumn<QPoint>("start"); // column, row
@@ -363,6 +379,7 @@ private slots:
         add("right at the last cell gives it back", {6, 1}, "{B}5{R}", "6,1=5", {6, 1}, "5");
         add("backspace pressed", {3, 0}, "{B}1 {BackPress}", "3,0=1 ", {3, 0}, "");
         add("no arrow, no check", {3, 0}, "{B}8{E}{Esc}{Home}{PgDn}", "3,0=8", {3, 0}, "8");
+        add("pasted tab refused", {2, 0}, "{B}{Paste}1", "2,0=1", {2, 0}, "1");
     }
 
     void scheduleKeys()
@@ -375,6 +392,7 @@ private slots:
         QVERIFY(show());
         goTo(3);
         grid2()->setCurrentCell(start.y(), start.x());
+        QGuiApplication::clipboard()->setText(QStringLiteral("3\t3"));
         ::keys(keys).simulate(text4());
         qmv::CellTable expected = qmv::defaultSchedule();
         if (!cell.isEmpty())
