@@ -2,7 +2,6 @@
 
 #include "clock.h"
 
-#include <QDateTime>
 #include <QElapsedTimer>
 
 namespace qmvtest {
@@ -13,7 +12,6 @@ class FastClock : public qmv::Clock
 {
 public:
     explicit FastClock(double factor) : m_factor(factor) { m_real.start(); }
-
     QDateTime now() const override;
     std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override;
 

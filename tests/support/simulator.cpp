@@ -1,13 +1,6 @@
 #include "simulator.h"
 
-#include <QFile>
-
 namespace qmvtest {
-
-bool Simulator::available()
-{
-    return QFile::exists(qEnvironmentVariable("QMV_CONTROLLER_SIM"));
-}
 
 bool Simulator::start(const QStringList &faults, bool throughLink)
 {
@@ -20,7 +13,7 @@ bool Simulator::start(const QStringList &faults, bool throughLink)
     m_process.start(qEnvironmentVariable("QMV_CONTROLLER_SIM"), arguments + faults);
     if (!m_process.waitForStarted() || !m_process.waitForReadyRead(5000))
         return false;
-    device = QString::fromLocal8Bit(m_process.readLine().trimmed());
+    const QString device = QString::fromLocal8Bit(m_process.readLine().trimmed());
     qputenv("QMV_SERIAL_PORT", (throughLink ? link : device).toLocal8Bit());
     return !device.isEmpty();
 }
@@ -35,12 +28,6 @@ QByteArray Simulator::received() const
 {
     QFile file(m_dir.filePath(QStringLiteral("rx")));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QByteArray Simulator::output()
-{
-    m_process.waitForReadyRead(200);
-    return m_process.readAll();
 }
 
 } // namespace qmvtest

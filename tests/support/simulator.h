@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QByteArray>
+#include <QFile>
 #include <QProcess>
-#include <QStringList>
 #include <QTemporaryDir>
 
 namespace qmvtest {
@@ -12,22 +11,14 @@ namespace qmvtest {
 class Simulator
 {
 public:
-    Simulator() = default;
-    Simulator(const Simulator &) = delete;
-    Simulator &operator=(const Simulator &) = delete;
     ~Simulator() { stop(); }
 
-    static bool available();
+    static bool available() { return QFile::exists(qEnvironmentVariable("QMV_CONTROLLER_SIM")); }
     bool start(const QStringList &faults, bool throughLink = false);
     // Ends the controller: its line drops and its link, if any, goes with it.
     void stop();
     // Every byte the controller has received so far.
     QByteArray received() const;
-    // What it printed after its device line.
-    QByteArray output();
-    QProcess::ProcessState state() const { return m_process.state(); }
-
-    QString device;
 
 private:
     QTemporaryDir m_dir;
