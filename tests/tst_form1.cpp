@@ -2,39 +2,18 @@
 #include "form2.h"
 #include "lifecycle.h"
 #include "messageboxanswerer.h"
+#include "msgbox.h"
 #include "paths.h"
 #include "programfile.h"
 
 #include <QApplication>
 #include <QFileDialog>
-#include <QMessageBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-// Answers the platform's message boxes with OK, noting the title and text of each.
-class PlatformBoxAnswerer : public QObject
-{
-public:
-    PlatformBoxAnswerer()
-    {
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (box && box->isVisible() && box != m_answered) {
-                seen.append((m_answered = box)->windowTitle() + ": " + box->text());
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        m_timer.start(5);
-    }
-    QStringList seen;
-
-private:
-    QTimer m_timer;
-    QPointer<QMessageBox> m_answered;
-};
 
 void makeFile(const QString &path, const QByteArray &bytes = "x")
 {
@@ -43,11 +22,27 @@ void makeFile(const QString &path, const QByteArray &bytes = "x")
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// Old, week3 and bad (damaged) lie in the data folder, and a folder dir.qmv.
+struct Choice
+{
+    const char *button, *typed; // a null name cancels the dialog
+    const char *message;        // of the platform; %1 stands for the chosen path
+    const char *file;           // the chosen file in the data folder
+    const char *answer;         // to the tool's own message window, if one comes
+    bool opened;
+};
+
 } // namespace
 
+Q_DECLARE_METATYPE(Choice)
+
+// The main window, and the message window that it and the editor use.
 class tst_Form1 : public QObject
 {
     Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    QString root() const { return m_root->path(); }
 
 private slots:
     void init()
@@ -62,12 +57,78 @@ private slots:
         qmv::resetEnding();
     }
 
+    void messageStyles_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<int>("code");
+        const QStringList okCancel{"cmdOK", "cmdCancel"}, yesNo{"cmdYes", "cmdNo"};
+        QTest::newRow("ok") << 1 << okCancel << "cmdOK" << 1;
+        QTest::newRow("cancel") << 1 << okCancel << "cmdCancel" << 2;
+        QTest::newRow("yes") << 2 << yesNo << "cmdYes" << 6;
+        QTest::newRow("no") << 2 << yesNo << "cmdNo" << 7;
+        QTest::newRow("okalone") << 3 << QStringList{"cmdOKonly"} << "cmdOKonly" << 1;
+        QTest::newRow("closedwithoutbutton") << 2 << yesNo << "close" << 0;
+        QTest::newRow("unknownstylenobutton") << 255 << QStringList{} << "close" << 0;
+    }
+
+    void messageStyles()
+    {
+        QFETCH(int, style);
+        QFETCH(QStringList, buttons);
+        QFETCH(QString, answer);
+        QFETCH(int, code);
+        QStringList shown;
+        qmvtest::MessageBoxAnswerer answerer;
+        answerer.queue(answer);
+        answerer.setHold([&] {
+            for (auto *button : QApplication::activeModalWidget()->findChildren<QPushButton *>())
+                if (button->isVisible())
+                    shown.append(button->objectName());
+            return false;
+        });
+        QCOMPARE(ShowMessageBox("Question", "Title", style, 2), code);
+        QCOMPARE(answerer.messages(), QStringList{"Question"});
+        QCOMPARE(shown, buttons);
+    }
+
+    void messageIcon_data()
+    {
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QList<int>>("files");
+        QTest::newRow("present") << 12 << QList<int>{1, 2, 12};
+        QTest::newRow("absent") << 2 << QList<int>{};
+        QTest::newRow("1nottakenfrom12") << 1 << QList<int>{12};
+    }
+
+    void messageIcon()
+    {
+        QFETCH(int, icon);
+        QFETCH(QList<int>, files);
+        // Each icon file its own colour, so the picture shown tells which file was read.
+        for (int file : files) {
+            QImage image(32, 32, QImage::Format_ARGB32);
+            image.fill(QColor::fromHsv(file * 20, 255, 230));
+            QVERIFY(QDir().mkpath(QFileInfo(qmv::paths::messageIcon(file)).path()));
+            QVERIFY(image.save(qmv::paths::messageIcon(file), "ICO"));
+        }
+        frmMsgBox box;
+        box.mCutMsgBoxIcon = icon;
+        box.load();
+        const QImage picture = box.findChild<QLabel *>("imgIcon")->pixmap().toImage();
+        QCOMPARE(picture.isNull() ? QRgb(0) : picture.pixel(16, 16),
+                 files.contains(icon) ? QColor::fromHsv(icon * 20, 255, 230).rgb() : QRgb(0));
+    }
+
     void foldersAtStart_data()
     {
         QTest::addColumn<QString>("file");   // made below the root before the start
         QTest::addColumn<QString>("failed"); // the folder reported; empty when the start works
-        for (const char *row : {"", "qmvdata/confg/keep"})
-            QTest::newRow(*row ? "filesinfolderskept" : "firststart") << QString(row) << QString();
+        QTest::newRow("firststart") << ""
+                                    << "";
+        QTest::newRow("filesinfolderskept") << "qmvdata/confg/keep"
+                                            << "";
         for (const char *row : {"qmvdata", "tmpqmv", "qmvdata/confg"})
             QTest::addRow("%sisafile", row) << QString(row) << QString(row);
     }
@@ -78,11 +139,12 @@ private slots:
         QFETCH(QString, failed);
         if (!file.isEmpty())
             makeFile(root() + '/' + file);
-        PlatformBoxAnswerer platform;
+        qmvtest::MessageBoxAnswerer platform;
+        platform.answerPlatformBoxes();
         QCOMPARE(Form1::start() != nullptr, failed.isEmpty());
-        const QString reported = "Quorvanite: .*" + QDir::toNativeSeparators(root() + '/' + failed);
-        QCOMPARE(platform.seen.size(), failed.isEmpty() ? 0 : 1);
-        QVERIFY(failed.isEmpty() || platform.seen.at(0).contains(QRegularExpression(reported)));
+        const QString reported = QDir::toNativeSeparators(root() + '/' + failed);
+        QCOMPARE(platform.seen().size(), failed.isEmpty() ? 0 : 1);
+        QVERIFY(failed.isEmpty() || platform.messages().at(0).contains(reported));
         QVERIFY(file.isEmpty() || QFileInfo(root() + '/' + file).isFile());
         for (const char *folder : {"qmvdata", "qmvdata/confg", "tmpqmv"})
             QVERIFY(!failed.isEmpty() || QFileInfo(root() + '/' + folder).isDir());
@@ -90,75 +152,53 @@ private slots:
 
     void chooseFile_data()
     {
-        QTest::addColumn<bool>("edit");
-        QTest::addColumn<QString>("existing"); // in qmvdata; a trailing '/' makes a folder
-        QTest::addColumn<QString>("typed");    // a null string cancels the dialog
-        QTest::addColumn<QString>("message");  // of the platform; %1 stands for the chosen path
-        QTest::addColumn<QString>("file");     // the chosen path below the root
-        QTest::addColumn<QString>("answer");   // to the tool's own message window, if one comes
-        QTest::addColumn<bool>("opened");
-        auto row = [](const char *name, bool edit, const char *existing, const QString &typed,
-                      const char *message, const char *file, const char *answer, bool opened) {
-            QTest::newRow(name) << edit << QString(existing) << typed << QString(message)
-                                << QString(file) << QString(answer) << opened;
-        };
-        const QString cancel;
-        const char *unknown = "Unknown error Opening File %1";
-        row("newcancelled", false, "", cancel, "", "", "", false);
-        row("editcancelled", true, "a.qmv", cancel, "", "", "", false);
-        row("editnothingchosen", true, "", "", "No file Selected", "", "", false);
-        row("newnamegetssuffix", false, "", "week1", "", "qmvdata/week1.qmv", "", true);
-        row("newnamewithsuffix", false, "", "week2.qmv", "", "qmvdata/week2.qmv", "", true);
-        row("newoverexisting", false, "week3.qmv", "week3", "", "qmvdata/week3.qmv", "cmdNo", true);
-        row("editexisting", true, "old.qmv", "old.qmv", "", "qmvdata/old.qmv", "", true);
-        row("editdamaged", true, "bad.qmv", "bad.qmv", "", "qmvdata/bad.qmv", "cmdOKonly", false);
-        row("editmissing", true, "old.qmv", "gone.qmv", "File does not exist", "", "", false);
-        row("editfolder", true, "dir.qmv/", "dir.qmv", unknown, "qmvdata/dir.qmv", "", false);
-        row("newinmissingfolder", false, "", "../none/x.qmv", unknown, "none/x.qmv", "", false);
+        QTest::addColumn<Choice>("choice");
+        auto row = [](const char *tag, const Choice &choice) { QTest::newRow(tag) << choice; };
+        const char *n = "cmdNewProg", *e = "cmdEditProg",
+                   *unknown = "Unknown error Opening File %1";
+        row("newcancelled", {n, nullptr, "", "", "", false});
+        row("editnothingchosen", {e, "", "No file Selected", "", "", false});
+        row("newnamegetssuffix", {n, "week1", "", "week1.qmv", "", true});
+        row("newoverexisting", {n, "week3", "", "week3.qmv", "cmdNo", true});
+        row("editexisting", {e, "old.qmv", "", "old.qmv", "", true});
+        row("editdamaged", {e, "bad.qmv", "", "bad.qmv", "cmdOKonly", false});
+        row("editmissing", {e, "gone.qmv", "File does not exist", "", "", false});
+        row("editfolder", {e, "dir.qmv", unknown, "dir.qmv", "", false});
     }
 
     void chooseFile()
     {
-        QFETCH(bool, edit);
-        QFETCH(QString, existing);
-        QFETCH(QString, typed);
-        QFETCH(QString, message);
-        QFETCH(QString, file);
-        QFETCH(QString, answer);
-        QFETCH(bool, opened);
+        QFETCH(Choice, choice);
         auto form = Form1::start();
         QVERIFY(form);
-        const QString existingPath = qmv::paths::dataDir() + '/' + existing;
+        const QString data = qmv::paths::dataDir() + '/';
         const qmv::CellTable bell = qmv::defaultBellTable();
-        if (existing.endsWith('/'))
-            QVERIFY(QDir().mkpath(existingPath));
-        else if (!existing.isEmpty())
-            makeFile(existingPath,
-                     existing == "bad.qmv"
-                         ? QByteArray("x")
-                         : qmv::programFileBytes({{bell, bell, bell}, qmv::defaultSchedule()}));
+        for (const char *name : {"old.qmv", "week3.qmv"})
+            makeFile(data + name,
+                     qmv::programFileBytes({{bell, bell, bell}, qmv::defaultSchedule()}));
+        makeFile(data + "bad.qmv", "x");
+        QVERIFY(QDir().mkpath(data + "dir.qmv"));
         form->show();
         form->setFileDialogRunner([&](QFileDialog &dialog) {
-            dialog.selectFile(typed);
-            return int(typed.isNull() ? QDialog::Rejected : QDialog::Accepted);
+            dialog.selectFile(choice.typed);
+            return int(choice.typed ? QDialog::Accepted : QDialog::Rejected);
         });
-        PlatformBoxAnswerer platform;
-        qmvtest::MessageBoxAnswerer own;
-        if (!answer.isEmpty())
-            own.queue(answer);
-        own.setDefaultAnswer("close"); // an unexpected message fails the count, never hangs
-        form->findChild<QPushButton *>(edit ? "cmdEditProg" : "cmdNewProg")->click();
+        qmvtest::MessageBoxAnswerer answerer;
+        answerer.answerPlatformBoxes();
+        answerer.queue(choice.answer);
+        answerer.setDefaultAnswer("close"); // an unexpected message fails the count, never hangs
+        form->findChild<QPushButton *>(choice.button)->click();
 
-        const QString path = root() + '/' + file;
-        const QString shown =
-            message.contains("%1") ? message.arg(QDir::toNativeSeparators(path)) : message;
-        QCOMPARE(platform.seen,
-                 message.isEmpty() ? QStringList() : QStringList("Quorvanite: " + shown));
-        QCOMPARE(own.seen().size(), answer.isEmpty() ? 0 : 1);
-        QVERIFY(file.isEmpty() || form->fileProgFile == path);
+        const QString path = data + choice.file;
+        const QStringList told = answerer.messages();
+        QCOMPARE(int(told.size()), *choice.message || *choice.answer ? 1 : 0);
+        QVERIFY(!*choice.message ||
+                told.at(0) ==
+                    QString(choice.message).replace("%1", QDir::toNativeSeparators(path)));
+        QVERIFY(!*choice.file || form->fileProgFile == path);
         // The editor replaces the main window for the rest of the run.
-        QCOMPARE(form->isVisible(), !opened);
-        QCOMPARE(form->editor() && form->editor()->isVisible(), opened);
+        QCOMPARE(form->isVisible(), !choice.opened);
+        QCOMPARE(form->editor() && form->editor()->isVisible(), choice.opened);
     }
 
     void exitQuestion_data()
@@ -182,17 +222,12 @@ private slots:
         qmvtest::MessageBoxAnswerer answerer;
         answerer.queue(answer);
         form->findChild<QPushButton *>("cmdMainExit")->click();
-        QCOMPARE(answerer.seen().size(), 1);
-        QCOMPARE(answerer.seen().at(0).message,
-                 "Are you sure ?\r\nDo you really want to Exit ? ? ?");
+        QCOMPARE(answerer.messages(),
+                 QStringList{"Are you sure ?\r\nDo you really want to Exit ? ? ?"});
         QCOMPARE(answerer.seen().at(0).title, "Confirm Program Close");
         QCOMPARE(ended, ends);
         QVERIFY(form->isVisible());
     }
-
-private:
-    QString root() const { return m_root->path(); }
-    std::unique_ptr<QTemporaryDir> m_root;
 };
 
 QTEST_MAIN(tst_Form1)

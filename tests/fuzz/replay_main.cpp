@@ -1,5 +1,5 @@
-// Runs the fuzz target once on every file of the given folders: the seed corpus and every input
-// that ever found a fault are replayed on each test run, without needing the fuzzing compiler.
+// Runs the fuzz target once on every file below the folder given: the seed corpus and every
+// input that ever found a fault are replayed on each test run, without the fuzzing compiler.
 #include <QDirIterator>
 #include <QFile>
 
@@ -10,20 +10,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 int main(int argc, char **argv)
 {
+    if (argc != 2)
+        return 2;
     int inputs = 0;
-    for (int i = 1; i < argc; ++i) {
-        QDirIterator it(QString::fromLocal8Bit(argv[i]), QDir::Files, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            QFile file(it.next());
-            if (!file.open(QIODevice::ReadOnly)) {
-                std::fprintf(stderr, "cannot read %s\n", qPrintable(file.fileName()));
-                return 1;
-            }
-            const QByteArray bytes = file.readAll();
-            LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.constData()),
-                                   size_t(bytes.size()));
-            ++inputs;
-        }
+    for (QDirIterator it(QString::fromLocal8Bit(argv[1]), QDir::Files,
+                         QDirIterator::Subdirectories);
+         it.hasNext(); ++inputs) {
+        QFile file(it.next());
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        const QByteArray bytes = file.readAll();
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t *>(bytes.data()),
+                               size_t(bytes.size()));
     }
     std::printf("replayed %d inputs\n", inputs);
     return inputs > 0 ? 0 : 1;

@@ -3,6 +3,7 @@
 #include "msgbox.h"
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace qmvtest {
@@ -23,15 +24,21 @@ QStringList MessageBoxAnswerer::messages() const
 
 void MessageBoxAnswerer::poll()
 {
-    auto *box = qobject_cast<frmMsgBox *>(QApplication::activeModalWidget());
-    if (!box || box == m_answered || !box->isVisible() || (m_hold && m_hold()))
+    QWidget *modal = QApplication::activeModalWidget();
+    auto *box = qobject_cast<frmMsgBox *>(modal);
+    auto *platform = m_platform ? qobject_cast<QMessageBox *>(modal) : nullptr;
+    if ((!box && !platform) || modal == m_answered || !modal->isVisible() || (m_hold && m_hold()))
         return;
+    if (platform) {
+        m_seen.append({platform->text(), (m_answered = platform)->windowTitle()});
+        platform->button(QMessageBox::Ok)->click();
+        return;
+    }
     const QString answer = m_answers.isEmpty() ? m_default : m_answers.takeFirst();
     if (answer.isEmpty())
         return;
     m_answered = box;
-    m_seen.append(
-        {box->mCutMsgBoxMsg, box->mCutMsgBoxTitle, box->mcutMsgBoxStyle, box->mCutMsgBoxIcon});
+    m_seen.append({box->mCutMsgBoxMsg, box->mCutMsgBoxTitle});
     auto *button = box->findChild<QPushButton *>(answer);
     if (answer == QLatin1String("close"))
         box->reject();
