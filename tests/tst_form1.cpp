@@ -22,19 +22,21 @@ void makeFile(const QString &path, const QByteArray &bytes = "x")
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-// Old, week3 and bad (damaged) lie in the data folder, and a folder dir.qmv.
-struct Choice
+// A button of the main window pressed, the file dialog answered with `typed` (null cancels) and
+// the one message that may come answered with `answer`. Old, week3 and bad (damaged) lie in the
+// data folder, and a folder dir.qmv.
+struct Press
 {
-    const char *button, *typed; // a null name cancels the dialog
-    const char *message;        // of the platform; %1 stands for the chosen path
-    const char *file;           // the chosen file in the data folder
-    const char *answer;         // to the tool's own message window, if one comes
-    bool opened;
+    const char *button, *typed;
+    const char *message; // how the message begins; %1 stands for the chosen path
+    const char *file;    // the chosen file in the data folder
+    const char *answer;
+    const char *then; // "editor", "ended", or "" when the main window stays
 };
 
 } // namespace
 
-Q_DECLARE_METATYPE(Choice)
+Q_DECLARE_METATYPE(Press)
 
 // The main window, and the message window that it and the editor use.
 class tst_Form1 : public QObject
@@ -150,28 +152,32 @@ private slots:
             QVERIFY(!failed.isEmpty() || QFileInfo(root() + '/' + folder).isDir());
     }
 
-    void chooseFile_data()
+    void buttons_data()
     {
-        QTest::addColumn<Choice>("choice");
-        auto row = [](const char *tag, const Choice &choice) { QTest::newRow(tag) << choice; };
-        const char *n = "cmdNewProg", *e = "cmdEditProg",
-                   *unknown = "Unknown error Opening File %1";
-        row("newcancelled", {n, nullptr, "", "", "", false});
-        row("editnothingchosen", {e, "", "No file Selected", "", "", false});
-        row("newnamegetssuffix", {n, "week1", "", "week1.qmv", "", true});
-        row("newoverexisting", {n, "week3", "", "week3.qmv", "cmdNo", true});
-        row("editexisting", {e, "old.qmv", "", "old.qmv", "", true});
-        row("editdamaged", {e, "bad.qmv", "", "bad.qmv", "cmdOKonly", false});
-        row("editmissing", {e, "gone.qmv", "File does not exist", "", "", false});
-        row("editfolder", {e, "dir.qmv", unknown, "dir.qmv", "", false});
+        QTest::addColumn<Press>("press");
+        auto row = [](const char *tag, const Press &press) { QTest::newRow(tag) << press; };
+        const char *n = "cmdNewProg", *e = "cmdEditProg", *x = "cmdMainExit";
+        const char *unknown = "Unknown error Opening File %1";
+        const char *sure = "Are you sure ?\r\nDo you really want to Exit ? ? ?";
+        row("newcancelled", {n, nullptr, "", "", "", ""});
+        row("editnothingchosen", {e, "", "No file Selected", "", "", ""});
+        row("newnamegetssuffix", {n, "week1", "", "week1.qmv", "", "editor"});
+        row("newoverexisting", {n, "week3", "", "week3.qmv", "cmdNo", "editor"});
+        row("editexisting", {e, "old.qmv", "", "old.qmv", "", "editor"});
+        row("editdamaged", {e, "bad.qmv", "", "bad.qmv", "cmdOKonly", ""});
+        row("editmissing", {e, "gone.qmv", "File does not exist", "", "", ""});
+        row("editfolder", {e, "dir.qmv", unknown, "dir.qmv", "", ""});
+        row("exityes", {x, nullptr, sure, "", "cmdYes", "ended"});
+        row("exitno", {x, nullptr, sure, "", "cmdNo", ""});
+        row("exitclosed", {x, nullptr, sure, "", "close", ""});
     }
 
-    void chooseFile()
+    void buttons()
     {
-        QFETCH(Choice, choice);
+        QFETCH(Press, press);
         auto form = Form1::start();
         QVERIFY(form);
-        const QString data = qmv::paths::dataDir() + '/';
+        const QString data = qmv::paths::dataDir() + '/', then = press.then;
         const qmv::CellTable bell = qmv::defaultBellTable();
         for (const char *name : {"old.qmv", "week3.qmv"})
             makeFile(data + name,
@@ -180,53 +186,28 @@ private slots:
         QVERIFY(QDir().mkpath(data + "dir.qmv"));
         form->show();
         form->setFileDialogRunner([&](QFileDialog &dialog) {
-            dialog.selectFile(choice.typed);
-            return int(choice.typed ? QDialog::Accepted : QDialog::Rejected);
+            dialog.selectFile(press.typed);
+            return int(press.typed ? QDialog::Accepted : QDialog::Rejected);
         });
-        qmvtest::MessageBoxAnswerer answerer;
-        answerer.answerPlatformBoxes();
-        answerer.queue(choice.answer);
-        answerer.setDefaultAnswer("close"); // an unexpected message fails the count, never hangs
-        form->findChild<QPushButton *>(choice.button)->click();
-
-        const QString path = data + choice.file;
-        const QStringList told = answerer.messages();
-        QCOMPARE(int(told.size()), *choice.message || *choice.answer ? 1 : 0);
-        QVERIFY(!*choice.message ||
-                told.at(0) ==
-                    QString(choice.message).replace("%1", QDir::toNativeSeparators(path)));
-        QVERIFY(!*choice.file || form->fileProgFile == path);
-        // The editor replaces the main window for the rest of the run.
-        QCOMPARE(form->isVisible(), !choice.opened);
-        QCOMPARE(form->editor() && form->editor()->isVisible(), choice.opened);
-    }
-
-    void exitQuestion_data()
-    {
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<int>("ends");
-        QTest::newRow("yesends") << "cmdYes" << 1;
-        QTest::newRow("nokeepswindow") << "cmdNo" << 0;
-        QTest::newRow("closedkeepswindow") << "close" << 0;
-    }
-
-    void exitQuestion()
-    {
-        QFETCH(QString, answer);
-        QFETCH(int, ends);
-        auto form = Form1::start();
-        QVERIFY(form);
-        form->show();
         int ended = 0;
         qmv::setEndHandler([&] { ++ended; });
         qmvtest::MessageBoxAnswerer answerer;
-        answerer.queue(answer);
-        form->findChild<QPushButton *>("cmdMainExit")->click();
-        QCOMPARE(answerer.messages(),
-                 QStringList{"Are you sure ?\r\nDo you really want to Exit ? ? ?"});
-        QCOMPARE(answerer.seen().at(0).title, "Confirm Program Close");
-        QCOMPARE(ended, ends);
-        QVERIFY(form->isVisible());
+        answerer.answerPlatformBoxes();
+        answerer.queue(press.answer);
+        answerer.setDefaultAnswer("close"); // an unexpected message fails the count, never hangs
+        form->findChild<QPushButton *>(press.button)->click();
+
+        const QString path = data + press.file;
+        const QStringList told = answerer.messages();
+        QCOMPARE(int(told.size()), *press.message || *press.answer ? 1 : 0);
+        QVERIFY2(told.value(0, "").startsWith(
+                     QString(press.message).replace("%1", QDir::toNativeSeparators(path))),
+                 qPrintable(told.value(0)));
+        QVERIFY(!*press.file || form->fileProgFile == path);
+        QCOMPARE(ended, int(then == "ended"));
+        // The editor replaces the main window for the rest of the run.
+        QCOMPARE(form->isVisible(), then != "editor");
+        QCOMPARE(form->editor() && form->editor()->isVisible(), then == "editor");
     }
 };
 
