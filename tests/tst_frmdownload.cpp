@@ -7,7 +7,6 @@
 #include "simulator.h"
 
 #include <QComboBox>
-#include <QDirIterator>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -53,16 +52,6 @@ bool writePrograms(const QStringList &programs, const QString &week = QString(14
             return false;
     }
     return true;
-}
-
-QMap<QString, QByteArray> filesUnder(const QString &root)
-{
-    QMap<QString, QByteArray> files;
-    for (QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories); it.hasNext();) {
-        QFile file(it.next());
-        files[file.fileName()] = file.open(QIODevice::ReadOnly) ? file.readAll() : "unreadable";
-    }
-    return files;
 }
 
 struct Outcome
@@ -134,11 +123,6 @@ private slots:
         qmvComm::instance().ClosePort();
         qmv::resetEnding();
     }
-    void cleanupTestCase()
-    {
-        qmv::setEndHandler(nullptr);
-        frmDownload::setClock(nullptr);
-    }
 
     // Tags are <stage>_<fault>; a programN stage holds one bell row in program N. Besides the
     // simulator's faults: gone (the device and its link vanish), hold (messages stay up until
@@ -150,11 +134,14 @@ private slots:
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QString>("status");
         QTest::addColumn<QString>("buttons");
+        QTest::addColumn<QStringList>("programs"); // and the schedule; else one row in <stage>
+        QTest::addColumn<QByteArray>("sent");      // all the controller received; empty: any
 
         const auto add = [](const char *tag, const QStringList &faults, const Outcome &outcome,
-                            const QString &killAt = {}) {
+                            const QString &killAt = {}, const QStringList &programs = {},
+                            const QByteArray &sent = {}) {
             QTest::newRow(tag) << faults << killAt << outcome.messages << outcome.status
-                               << outcome.buttons;
+                               << outcome.buttons << programs << sent;
         };
         const auto incomplete = [](const QString &status, const QStringList &lines) {
             return Outcome{{Incomplete + lines.join("\r\n")}, status, ""};
@@ -176,9 +163,9 @@ private slots:
         const Outcome done{{Programmed}, "Weekly Schedule", ""};
 
         add("connect_silent", {"--silent", "R"}, noR);
+        add("connect_thirdB", {"--answer-after", "R:3"}, done, {}, {},
+            "BBBET08:303P1P2P3W33333333333333F");
         add("connect_cr", {"--noise", "R:\\r"}, noR);
-        add("connect_wrong", {"--reply", "R:A"}, noR);
-        add("connect_hangup", {"--silent", "R"}, {{}, PortFailed, "RE"}, "^B");
         add("connect_gone", {"gone"}, {{}, "The serial port * cannot be opened: *", "RE"});
         // Erasing ends on its own clock even when "A" is not sent: the two go together.
         add("erase_silent", {"--silent", "E"}, {{NoA, NoA}, stuck, "R"});
@@ -188,9 +175,7 @@ private slots:
         add("clock_gone", {"gone"}, clockFailed, "Erased");
         add("clock_lateUnderMessage", {"--delay", "J:300", "hold"},
             {{noJ[0], Programmed}, "Weekly Schedule", ""});
-        add("program1_silent", {"--silent", "H"}, noH);
         add("program2_silent", {"--silent", "H"}, noH);
-        add("program3_silent", {"--silent", "H"}, noH);
         add("program2_noise", {"--noise", "H:?\\x07"}, done);
         add("program2_wrong", {"--reply", "H:L"}, noH);
         add("program2_hangup", {"--silent", "H"}, incomplete("Program 2", {PortFailed, notSent}),
@@ -209,6 +194,29 @@ private slots:
             {}, "Program 1 cannot be read, nothing is sent to the System.\n*temp#1*", "E"};
         add("load_damaged", {"damaged"}, unreadable);
         add("load_missing", {"missing"}, unreadable);
+        const QString threes(14, '3');
+        add("transfer_whole", {}, done, {},
+            {Row0745 + "\n12:00\tON\tCONT\t10\tON\tPULSE\t20\tON\n" + Empty,
+             "16:30\tOFF\tPULSE\t9\tON\tCONT\t3\tOFF",
+             "06:00\tOFF\tCONT\t\tOFF\tCONT\t\tOC\n08:00\tON\tCONT\t120\tOFF\tCONT\t\tOC\n" + Empty,
+             "11111222222211"},
+            "BET08:303P1D07:4523105D12:0007110P2D16:3015903P3D06:0025500D08:"
+            "00239120W11111222222211F");
+        add("transfer_refusedRow", {},
+            {{"Program 1, row 2 is not sent: the seconds \"300\" are not from 0 to 255.",
+              Incomplete + "1 of 3 bell rows were not confirmed by the System (1 not sent because "
+                           "they could not be encoded)."},
+             "Weekly Schedule",
+             ""},
+            {},
+            {Row0745 + "\n08:00\tON\tCONT\t300\tOFF\tCONT\t\tOC\n" + Row0900, Empty, Empty, threes},
+            "BET08:303P1D07:4523105D09:0019100P2P3W33333333333333F");
+        add("transfer_invalidScheduleCell", {},
+            {{"The weekly schedule is not sent: Bell 1, Wed holds \"4\", not a program 1, 2 or 3.",
+              Incomplete + "The weekly schedule was not sent."},
+             "Weekly Schedule",
+             ""},
+            {}, {Row0745, Empty, Empty, "11411113333333"}, "BET08:303P1D07:4523105P2P3F");
     }
 
     void faultMatrix()
@@ -218,12 +226,16 @@ private slots:
         QFETCH(QStringList, messages);
         QFETCH(QString, status);
         QFETCH(QString, buttons);
+        QFETCH(QStringList, programs);
+        QFETCH(QByteArray, sent);
 
         const QString stage = QString::fromLatin1(QTest::currentDataTag()).section('_', 0, 0);
-        QStringList programs(3, Empty);
-        if (stage.startsWith("program"))
-            programs[stage.back().digitValue() - 1] = Row0745;
-        QVERIFY(writePrograms(programs));
+        if (programs.isEmpty()) {
+            programs = QStringList(3, Empty);
+            if (stage.startsWith("program"))
+                programs[stage.back().digitValue() - 1] = Row0745;
+        }
+        QVERIFY(writePrograms(programs.mid(0, 3), programs.value(3, QString(14, '3'))));
         if (faults.removeAll("damaged")) {
             QFile file(qmv::paths::workingFile(stage == "load" ? 1 : 2));
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(":P2\r\nx\r\n") == 8);
@@ -232,7 +244,6 @@ private slots:
             QVERIFY(QFile::remove(qmv::paths::workingFile(1)));
         const bool gone = faults.removeAll("gone");
         const bool hold = faults.removeAll("hold");
-        const QMap<QString, QByteArray> before = filesUnder(m_root.path());
 
         Simulator sim;
         QVERIFY(sim.start(faults << "--erase-time"
@@ -281,55 +292,46 @@ private slots:
         QCOMPARE(window->cmdExit->isEnabled(), buttons.contains('E'));
         QCOMPARE(m_ended, int(buttons.isEmpty()));
         QVERIFY(sim.received().count('E') <= 1);
+        if (!sent.isEmpty())
+            QCOMPARE(sim.received(), sent);
         if (!buttons.isEmpty())
             window->close();
         QVERIFY(!comm.isOpen());
-        QCOMPARE(filesUnder(m_root.path()), before);
     }
 
+    // Tags are <action>_<moment>: close the window, end the program or press RETRY while a wait
+    // runs, before CONTINUE or at the given status of the transfer.
     void interrupted_data()
     {
         QTest::addColumn<QStringList>("faults");
-        QTest::addColumn<QString>("action"); // close the window, end the program, press RETRY
-        QTest::addColumn<QString>("when");   // the transfer's status to act at; empty: before it
-        QTest::addColumn<bool>("waiting");   // while a wait runs, else once the window settled
+        QTest::addColumn<QString>("when");
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QByteArray>("sent"); // to the controller the sequence ends with
 
-        const QStringList noR{"--silent", "R"};
-        QTest::newRow("close_waitingR") << noR << "close"
-                                        << "" << true << QStringList() << QByteArray("BE");
+        const QByteArray whole("BET08:303P1D07:4523105P2D16:3015903P3W33333333333333F");
+        QTest::newRow("close_waitingR")
+            << QStringList{"--silent", "R"} << "" << QStringList() << QByteArray("BE");
         QTest::newRow("close_waitingH")
-            << QStringList{"--silent", "H"} << "close"
-            << "Program 1" << true << QStringList()
-            << QByteArray("BET08:303P1D07:4523105P2D16:3015903P3W33333333333333F");
-        QTest::newRow("end_waitingR") << noR << "end"
-                                      << "" << true << QStringList() << QByteArray("B");
-        QTest::newRow("retry_waitingC") << QStringList{"--answer-after", "A:2"} << "retry"
-                                        << "" << true << QStringList{NoA} << QByteArray("BEBE");
-        // Answers only from the 14th "B": the first attempt gives up after 10 to 12.
-        QTest::newRow("retry_afterNoR")
-            << QStringList{"--answer-after", "R:14"} << "retry"
-            << "" << false << QStringList{NoR} << QByteArray(14, 'B') + "E";
+            << QStringList{"--silent", "H"} << "Program 1" << QStringList() << whole;
+        QTest::newRow("end_waitingR")
+            << QStringList{"--silent", "R"} << "" << QStringList() << QByteArray("B");
+        QTest::newRow("retry_waitingC")
+            << QStringList{"--answer-after", "A:2"} << "" << QStringList{NoA} << QByteArray("BEBE");
         // The first erase is confirmed late: RETRY stays enabled through CONTINUE. The second
         // CONTINUE sends program 1's rows again, not the program the grid last showed.
         QTest::newRow("retry_inProgram2ThenContinue")
             << QStringList{"--answer-after", "A:2", "--delay", "C:400", "--delay", "H:60"}
-            << "retry"
-            << "Program 2" << true << QStringList{NoA}
-            << QByteArray("BET08:303P1D07:4523105P2D16:3015903"
-                          "BET08:303P1D07:4523105P2D16:3015903P3W33333333333333F");
+            << "Program 2" << QStringList{NoA} << "BET08:303P1D07:4523105P2D16:3015903" + whole;
     }
 
     void interrupted()
     {
         QFETCH(QStringList, faults);
-        QFETCH(QString, action);
         QFETCH(QString, when);
-        QFETCH(bool, waiting);
         QFETCH(QStringList, messages);
         QFETCH(QByteArray, sent);
 
+        const QString action = QString::fromLatin1(QTest::currentDataTag()).section('_', 0, 0);
         QVERIFY(writePrograms({Row0745, "16:30\tOFF\tPULSE\t9\tON\tCONT\t3\tOFF"}));
         qmvComm &comm = qmvComm::instance();
         auto sim = std::make_unique<Simulator>();
@@ -339,10 +341,9 @@ private slots:
         bool acted = false;
         QTimer actor;
         connect(&actor, &QTimer::timeout, this, [&] {
-            if (acted || !m_window || comm.isWaiting() != waiting ||
+            if (acted || !m_window || !comm.isWaiting() ||
                 (!when.isEmpty() && m_window->Text1->toPlainText() != when) ||
-                (action == "retry" && !m_window->cmdRetry->isEnabled()) ||
-                (!waiting && m_window->isBusy()))
+                (action == "retry" && !m_window->cmdRetry->isEnabled()))
                 return;
             acted = true;
             if (action == "close")
@@ -377,72 +378,6 @@ private slots:
             QCOMPARE(m_ended, 1);
         }
         QCOMPARE(sim->received(), sent);
-    }
-
-    void transfer_data()
-    {
-        QTest::addColumn<QStringList>("programs");
-        QTest::addColumn<QString>("week");
-        QTest::addColumn<int>("pickedRow"); // picked in the grid before CONTINUE; -1 none
-        QTest::addColumn<QByteArray>("sent");
-        QTest::addColumn<QStringList>("messages");
-
-        const QString r0800 = QStringLiteral("08:00\tOFF\tCONT\t\tON\tCONT\t30\tON");
-        const QString threes(14, '3');
-        QTest::newRow("wholeDownload")
-            << QStringList{Row0745 + "\n12:00\tON\tCONT\t10\tON\tPULSE\t20\tON\n" + Empty,
-                           "16:30\tOFF\tPULSE\t9\tON\tCONT\t3\tOFF",
-                           "06:00\tOFF\tCONT\t\tOFF\tCONT\t\tOC\n08:00\tON\tCONT\t120\tOFF\tCONT"
-                           "\t\tOC\n" +
-                               Empty}
-            << "11111222222211" << -1
-            << QByteArray("BET08:303P1D07:4523105D12:0007110P2D16:3015903"
-                          "P3D06:0025500D08:00239120W11111222222211F")
-            << QStringList{Programmed};
-        QTest::newRow("fromPickedRow")
-            << QStringList{QStringList{Row0745, r0800, Row0900, Empty}.join('\n')} << threes << 2
-            << QByteArray("BET08:303P1D09:0019100P2P3W33333333333333F") << QStringList{Programmed};
-        QTest::newRow("endsAtShortTime")
-            << QStringList{Row0745 + "\n8:00\tON\tCONT\t5\tOFF\tCONT\t\tOC\n" + Row0900} << threes
-            << -1 << QByteArray("BET08:303P1D07:4523105P2P3W33333333333333F")
-            << QStringList{Programmed};
-        QTest::newRow("refusedRow")
-            << QStringList{Row0745 + "\n08:00\tON\tCONT\t300\tOFF\tCONT\t\tOC\n" + Row0900}
-            << threes << -1 << QByteArray("BET08:303P1D07:4523105D09:0019100P2P3W33333333333333F")
-            << QStringList{
-                   "Program 1, row 2 is not sent: the seconds \"300\" are not from 0 to 255.",
-                   Incomplete + "1 of 3 bell rows were not confirmed by the System (1 not "
-                                "sent because they could not be encoded)."};
-        QTest::newRow("invalidScheduleCell")
-            << QStringList{Row0745} << "11411113333333" << -1
-            << QByteArray("BET08:303P1D07:4523105P2P3F")
-            << QStringList{
-                   "The weekly schedule is not sent: Bell 1, Wed holds \"4\", not a program "
-                   "1, 2 or 3.",
-                   Incomplete + "The weekly schedule was not sent."};
-    }
-
-    void transfer()
-    {
-        QFETCH(QStringList, programs);
-        QFETCH(QString, week);
-        QFETCH(int, pickedRow);
-        QFETCH(QByteArray, sent);
-        QFETCH(QStringList, messages);
-
-        QVERIFY(writePrograms(programs, week));
-        Simulator sim;
-        QVERIFY(sim.start({"--erase-time", "50"}));
-        frmDownload *window = openAndSettle();
-        QVERIFY(window);
-        QCOMPARE(window->Text1->toPlainText(), Erased);
-        if (pickedRow >= 0)
-            window->MSFlexGrid1->setCurrentCell(pickedRow, 3);
-        confirmAndContinue(window);
-        QCOMPARE(sim.received(), sent);
-        QCOMPARE(m_answerer->messages(), messages);
-        QCOMPARE(m_ended, 1);
-        QVERIFY(!qmvComm::instance().isOpen());
     }
 };
 

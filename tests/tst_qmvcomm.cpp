@@ -1,4 +1,3 @@
-#include "fastclock.h"
 #include "qmvcomm.h"
 #include "simulator.h"
 
@@ -23,7 +22,6 @@ private:
         return comm.OpenPort();
     }
     QStringList m_messages;
-    qmvtest::FastClock m_fastClock{100.0};
 
 private slots:
     void initTestCase()
@@ -64,48 +62,6 @@ private slots:
             qmv::decodeStep(buffer, h, j, l);
         QCOMPARE(QByteArray(h ? "H" : "") + (j ? "J" : "") + (l ? "L" : ""), flags);
         QCOMPARE(buffer, left);
-    }
-
-    void directWaits_data()
-    {
-        QTest::addColumn<QStringList>("faults");
-        QTest::addColumn<bool>("erase"); // StartErase, else WaitForReady
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QByteArray>("received");
-        QTest::addColumn<int>("seconds"); // clock seconds the wait took, at least
-
-        const QString noR = QStringLiteral("SYSTEM NOT RESPONDING . . .");
-        const QString noA = QStringLiteral("SYSTEM NOT RESPONDING 2 . . .");
-        QTest::newRow("R to the third B")
-            << QStringList{"--answer-after", "R:3"} << false << QString() << QByteArray("BBB") << 6;
-        QTest::newRow("R with CR in one read is not recognised")
-            << QStringList{"--noise", "R:\\r"} << false << noR << QByteArray(10, 'B') << 30;
-        QTest::newRow("no A within 60 s, E sent once")
-            << QStringList{"--silent", "E"} << true << noA << QByteArray("E") << 60;
-    }
-
-    void directWaits()
-    {
-        QFETCH(QStringList, faults);
-        QFETCH(bool, erase);
-        QFETCH(QString, message);
-        QFETCH(QByteArray, received);
-        QFETCH(int, seconds);
-
-        qmvComm comm;
-        comm.setClock(&m_fastClock);
-        Simulator sim;
-        QVERIFY(openOn(comm, sim, faults));
-        const QDateTime start = m_fastClock.now();
-        const Outcome result = erase ? comm.StartErase() : comm.WaitForReady();
-        const qint64 took = start.secsTo(m_fastClock.now());
-
-        QCOMPARE(result, message.isEmpty() ? Outcome::Ok : Outcome::TimedOut);
-        QCOMPARE(m_messages, message.isEmpty() ? QStringList() : QStringList{message});
-        // A "B" every 3 seconds: ten by the 30-second limit, one more when a cycle starts late.
-        QVERIFY2(sim.received() == received || sim.received() == received + 'B',
-                 sim.received().constData());
-        QVERIFY2(took >= seconds && took <= seconds + 4, QByteArray::number(took).constData());
     }
 
     void endedFromOutside_data()

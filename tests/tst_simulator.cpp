@@ -42,14 +42,10 @@ private slots:
             << QByteArrayList{"P1D07:4523105"} << false << QStringList{"P 1", "D 07:45 231 5"};
         QTest::newRow("W with both schedule rows in one burst")
             << QByteArrayList{"W11111222222211"} << false << QStringList{"W 1111122 2222211"};
-        QTest::newRow("bell row split across reads")
-            << QByteArrayList{"D07:4", "523", "105"} << false << QStringList{"D 07:45 231 5"};
         QTest::newRow("seconds 10 to 25 wait for a third digit")
             << QByteArrayList{"D12:0007112"} << false << QStringList();
         QTest::newRow("seconds 10 to 25 end after the gap")
             << QByteArrayList{"D12:0007112"} << true << QStringList{"D 12:00 71 12"};
-        QTest::newRow("third digit in the next read")
-            << QByteArrayList{"D12:0007125", "5"} << false << QStringList{"D 12:00 71 255"};
         QTest::newRow("broken row then a command")
             << QByteArrayList{"D07:4XT08:303"} << false << QStringList{"D07%3A4", "X", "T 08:30 3"};
     }
