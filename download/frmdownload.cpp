@@ -6,6 +6,7 @@
 #include "programfile.h"
 #include "rowencoding.h"
 #include "twips.h"
+#include "widgetstyle.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -39,21 +40,6 @@ constexpr int ScheduleRowHeight = 285;
 void showMessage(const QString &text)
 {
     ShowMessageBox(text, Title, 3, 1);
-}
-
-void setFontSize(QWidget *widget, int points)
-{
-    QFont font = widget->font();
-    font.setPointSize(points);
-    widget->setFont(font);
-}
-
-void setBackground(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(role, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
 }
 
 QTableWidget *makeGrid(QWidget *parent, const QString &name, int rows, int columns)
@@ -137,12 +123,12 @@ void frmDownload::buildLayout()
     setObjectName(QStringLiteral("frmDownload"));
     setWindowTitle(QStringLiteral("Tavrel Systems - Download"));
     setFixedSize(qmv::tw(11910), qmv::tw(8625));
-    setBackground(this, QPalette::Window, QColor(0, 192, 192));
+    qmv::setColour(this, QPalette::Window, QColor(0, 192, 192));
 
     lblPgmNo = new QLabel(QStringLiteral("Program: "), this);
     lblPgmNo->setObjectName(QStringLiteral("lblPgmNo"));
     lblPgmNo->setGeometry(qmv::twRect(840, 240, 1215, 255));
-    setBackground(lblPgmNo, QPalette::Window, Qt::white);
+    qmv::setColour(lblPgmNo, QPalette::Window, Qt::white);
 
     MSFlexGrid1 =
         makeGrid(this, QStringLiteral("MSFlexGrid1"), qmv::DefaultBellRows, qmv::BellColumns);
@@ -255,10 +241,10 @@ void frmDownload::load()
     const int widths[] = {700, 500, 700, 400, 500, 700, 400, 500};
     for (int column = 0; column < qmv::BellColumns; ++column)
         MSFlexGrid1->setColumnWidth(column, qmv::tw(widths[column]));
-    setFontSize(MSFlexGrid1, 10);
+    qmv::setPointSize(MSFlexGrid1, 10);
     MSFlexGrid1->resize(qmv::tw(4650), qmv::tw(3400));
 
-    setFontSize(txtTime, 12);
+    qmv::setPointSize(txtTime, 12);
     txtTime->setText(currentTimeText());
     weekDayIndex = windowTime().date().dayOfWeek() % 7;
     comboWkDay->setCurrentIndex(weekDayIndex);
@@ -480,21 +466,21 @@ void frmDownload::doRun()
 
 void frmDownload::LoadProgram2()
 {
-    m_program = 2;
-    if (!loadWorkingProgram(2))
-        return;
-    setProgramNumber(2);
-    MSFlexGrid1->setCurrentCell(0, 0);
-    ResetTransferView();
-    doCut();
+    loadAndSend(2);
 }
 
 void frmDownload::LoadProgram3()
 {
-    m_program = 3;
-    if (!loadWorkingProgram(3))
+    loadAndSend(3);
+}
+
+// Programs 2 and 3 come from their working files only when the transfer reaches them.
+void frmDownload::loadAndSend(int program)
+{
+    m_program = program;
+    if (!loadWorkingProgram(program))
         return;
-    setProgramNumber(3);
+    setProgramNumber(program);
     MSFlexGrid1->setCurrentCell(0, 0);
     ResetTransferView();
     doCut();
@@ -571,7 +557,7 @@ void frmDownload::ResetTransferView()
 {
     sendRow = std::max(0, MSFlexGrid1->currentRow());
     MSFlexGrid1->setCurrentCell(0, 0);
-    setFontSize(MSFlexGrid1, 10);
+    qmv::setPointSize(MSFlexGrid1, 10);
     MSFlexGrid1->resize(MSFlexGrid1->width(), qmv::tw(3600));
     MSFlexGrid1->verticalScrollBar()->setValue(0);
     const QScrollBar *bar = MSFlexGrid1->verticalScrollBar();

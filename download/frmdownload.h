@@ -115,6 +115,7 @@ private:
 
     void buildLayout();
     void setProgramNumber(int program);
+    void loadAndSend(int program);
     bool loadWorkingProgram(int program);
     bool showProgram1();
     void showProgram(const qmv::CellTable &bell);

@@ -9,6 +9,7 @@
 #include "paths.h"
 #include "schedulerules.h"
 #include "twips.h"
+#include "widgetstyle.h"
 
 #include <QClipboard>
 #include <QCloseEvent>
@@ -78,20 +79,6 @@ QFont verdana(double points, bool bold = false)
                 QFont::SansSerif);
 }
 
-void setPointSize(QWidget *widget, double points)
-{
-    QFont f = widget->font();
-    f.setPointSizeF(points);
-    widget->setFont(f);
-}
-
-void setColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour)
-{
-    QPalette p = widget->palette();
-    p.setColor(role, colour);
-    widget->setPalette(p);
-}
-
 QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, const QRect &rect,
                   Qt::Alignment alignment, const QColor &background = QColor())
 {
@@ -99,10 +86,8 @@ QLabel *makeLabel(QWidget *parent, const QString &name, const QString &caption, 
     label->setObjectName(name);
     label->setGeometry(rect);
     label->setAlignment(alignment);
-    if (background.isValid()) {
-        label->setAutoFillBackground(true);
-        setColour(label, QPalette::Window, background);
-    }
+    if (background.isValid())
+        qmv::setColour(label, QPalette::Window, background);
     return label;
 }
 
@@ -166,8 +151,7 @@ Form2::Form2(bool pgmEditing, const QString &fileProgFile, const QString &filePr
     setWindowTitle(QStringLiteral("Tavrel Systems"));
     setFixedSize(tw(11880), tw(8595));
     setFont(msSansSerif(8.25));
-    setAutoFillBackground(true);
-    setColour(this, QPalette::Window, WindowColour);
+    qmv::setColour(this, QPalette::Window, WindowColour);
     createControls();
 }
 
@@ -182,7 +166,7 @@ void Form2::createControls()
     txtNextProgram =
         makeTextBox(this, QStringLiteral("txtNextProgram"), twRect(3960, 120, 375, 405));
     txtNextProgram->setReadOnly(true);
-    setColour(txtNextProgram, QPalette::Text, QColor(0xFF, 0x00, 0x00));
+    qmv::setColour(txtNextProgram, QPalette::Text, QColor(0xFF, 0x00, 0x00));
     cmdNextProgram = makeButton(this, QStringLiteral("cmdNextProgram"), QStringLiteral("Next"),
                                 twRect(4560, 120, 1575, 375));
     cmdNextProgram->setFont(verdana(12, true));
@@ -302,8 +286,8 @@ void Form2::createScheduleControls()
     // Like txtCellEdit, a child of the window laid over the table, so that no key the box
     // leaves alone can move the table's current cell behind it.
     Text4 = makeTextBox(this, QStringLiteral("Text4"), twRect(840, 7680, 1395, 405));
-    setColour(Text4, QPalette::Base, QColor(0x00, 0x00, 0xFF));
-    setColour(Text4, QPalette::Text, QColor(0xFF, 0xFF, 0xFF));
+    qmv::setColour(Text4, QPalette::Base, QColor(0x00, 0x00, 0xFF));
+    qmv::setColour(Text4, QPalette::Text, QColor(0xFF, 0xFF, 0xFF));
     Text4->setValidator(new StorableText(Text4));
     Text4->installEventFilter(this);
     Text4->hide();
@@ -365,10 +349,10 @@ void Form2::applyLoadFonts()
 {
     for (QWidget *label : {lblTime, lblCond1, lblAction1, lblSeconds1, lblCond2, lblAction2,
                            lblSeconds2, lblFanCond, lblBell1, lblBell2, lblFan})
-        setPointSize(label, 15);
-    setPointSize(Grid1, 15);
-    setPointSize(txtCellEdit, 13);
-    setPointSize(Text4, 10);
+        qmv::setPointSize(label, 15);
+    qmv::setPointSize(Grid1, 15);
+    qmv::setPointSize(txtCellEdit, 13);
+    qmv::setPointSize(Text4, 10);
 }
 
 void Form2::placeHeaderLabels()
