@@ -269,8 +269,7 @@ void frmDownload::ConnectAndErase()
     setStatus(Look::Start, QStringLiteral("Connecting. . ."));
 
     qmvComm::Outcome outcome = m_comm.WaitForReady();
-    if (overtaken(attempt) || outcome == qmvComm::Outcome::Stopped ||
-        outcome == qmvComm::Outcome::Busy)
+    if (connectionEnds(attempt, outcome))
         return;
     if (outcome == qmvComm::Outcome::TimedOut) {
         setStatus(Look::Failure, QStringLiteral("System Not Responding. Check cables and make "
@@ -279,21 +278,12 @@ void frmDownload::ConnectAndErase()
         cmdExit->setEnabled(true);
         return;
     }
-    if (outcome == qmvComm::Outcome::PortError) {
-        failedPort(tr("The serial port %1 failed: %2"));
-        return;
-    }
     setLook(Look::Progress);
     setStatusText(Text1->toPlainText() + QStringLiteral("\nSystem Connected"));
 
     outcome = m_comm.StartErase();
-    if (overtaken(attempt) || outcome == qmvComm::Outcome::Stopped ||
-        outcome == qmvComm::Outcome::Busy)
+    if (connectionEnds(attempt, outcome))
         return;
-    if (outcome == qmvComm::Outcome::PortError) {
-        failedPort(tr("The serial port %1 failed: %2"));
-        return;
-    }
     if (outcome == qmvComm::Outcome::TimedOut) {
         // The erase may still finish: its wait goes on below, and RETRY may start afresh.
         setStatus(Look::Failure, QStringLiteral("System Not Erasing. Check cables and make sure "
@@ -304,13 +294,8 @@ void frmDownload::ConnectAndErase()
     }
 
     outcome = m_comm.WaitEraseDone();
-    if (overtaken(attempt) || outcome == qmvComm::Outcome::Stopped ||
-        outcome == qmvComm::Outcome::Busy)
+    if (connectionEnds(attempt, outcome))
         return;
-    if (outcome == qmvComm::Outcome::PortError) {
-        failedPort(tr("The serial port %1 failed: %2"));
-        return;
-    }
     if (outcome == qmvComm::Outcome::TimedOut) {
         setStatus(Look::Failure, QStringLiteral("System stuck in Erase cycle."));
         cmdRetry->setEnabled(true);
@@ -323,6 +308,19 @@ void frmDownload::ConnectAndErase()
                   QStringLiteral("\nCheck Time and WeekDay\nCorrect if necessary and press "
                                  "CONTINUE\n"));
     cmdContinue->setEnabled(true);
+}
+
+// After a wait of the connection: true when the sequence stops here, because RETRY or closing
+// took over, or the port failed (which is then shown).
+bool frmDownload::connectionEnds(int attempt, qmvComm::Outcome outcome)
+{
+    if (overtaken(attempt) || outcome == qmvComm::Outcome::Stopped ||
+        outcome == qmvComm::Outcome::Busy)
+        return true;
+    if (outcome != qmvComm::Outcome::PortError)
+        return false;
+    failedPort(tr("The serial port %1 failed: %2"));
+    return true;
 }
 
 void frmDownload::continueClicked()

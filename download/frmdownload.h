@@ -131,6 +131,7 @@ private:
     // Whether the running sequence has been overtaken (RETRY, the window closing, the program
     // ending) and must stop without touching the window.
     bool overtaken(int attempt) const;
+    bool connectionEnds(int attempt, qmvComm::Outcome outcome);
     // Whether the transfer must stop: overtaken, or the port has failed.
     bool transferStopped() const;
     void finishDownload();

@@ -454,9 +454,9 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
             auto *key = static_cast<QKeyEvent *>(event);
             text4KeyDown(bell::keyCodeOf(key->key()));
             if (deliversCharacter(key))
-                text4KeyPress(key->text().at(0));
+                boxKeyPress(Text4, Grid2, key->text().at(0));
         } else if (event->type() == QEvent::KeyRelease) {
-            text4KeyUp();
+            setCurrentText(Grid2, Text4->text());
         }
         // The box then handles every key itself, arrows included.
         return false;
@@ -473,7 +473,7 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
         if (code != bell::NoKey && keyCode == 0)
             return true;
         if (deliversCharacter(key)) {
-            cellEditKeyPress(key->text().at(0));
+            boxKeyPress(txtCellEdit, Grid1, key->text().at(0));
             if (refuseCellEditInput(key->text()))
                 return true;
         }
@@ -484,7 +484,7 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
         return false;
     }
     if (event->type() == QEvent::KeyRelease)
-        cellEditKeyUp();
+        setCurrentText(Grid1, txtCellEdit->text());
     return false;
 }
 
@@ -534,22 +534,6 @@ void Form2::cellEditKeyDown(int &keyCode)
     PlaceTextbox();
 }
 
-void Form2::cellEditKeyPress(QChar character)
-{
-    const QString trimmed = bell::trimBlanks(txtCellEdit->text());
-    // Left alone when there is nothing to trim, so the caret stays where the user typed.
-    if (trimmed != txtCellEdit->text())
-        txtCellEdit->setText(trimmed);
-    // Backspace has not removed its character yet; the key release copies the result.
-    if (character != QChar(8))
-        setCurrentCellText(txtCellEdit->text());
-}
-
-void Form2::cellEditKeyUp()
-{
-    setCurrentCellText(txtCellEdit->text());
-}
-
 bool Form2::refuseCellEditInput(const QString &typed) const
 {
     if (txtCellEdit->isReadOnly() || typed.isEmpty() || !typed.at(0).isPrint())
@@ -571,12 +555,25 @@ void Form2::pasteIntoCellEdit()
     txtCellEdit->insert(pasted.left(qMax<qsizetype>(0, CellEditMaxChars - kept)));
 }
 
-void Form2::setCurrentCellText(const QString &text)
+// Key press of either edit box, before its character lands: the box loses its blanks, then the
+// current cell takes the box's text. Backspace has not removed its character yet, so for it only
+// the key release copies the result.
+void Form2::boxKeyPress(QLineEdit *box, CellGrid *grid, QChar character)
 {
-    const int row = Grid1->currentRow();
-    const int column = Grid1->currentColumn();
+    const QString trimmed = bell::trimBlanks(box->text());
+    // Left alone when there is nothing to trim, so the caret stays where the user typed.
+    if (trimmed != box->text())
+        box->setText(trimmed);
+    if (character != QChar(8))
+        setCurrentText(grid, box->text());
+}
+
+void Form2::setCurrentText(CellGrid *grid, const QString &text)
+{
+    const int row = grid->currentRow();
+    const int column = grid->currentColumn();
     if (row >= 0 && column >= 0)
-        Grid1->setCellText(row, column, text);
+        grid->setCellText(row, column, text);
 }
 
 void Form2::exitClicked()
@@ -766,28 +763,4 @@ void Form2::text4KeyDown(int keyCode)
     case qmv::schedule::Focus::None:
         break;
     }
-}
-
-void Form2::text4KeyPress(QChar character)
-{
-    const QString trimmed = bell::trimBlanks(Text4->text());
-    // Left alone when there is nothing to trim, so the caret stays where the user typed.
-    if (trimmed != Text4->text())
-        Text4->setText(trimmed);
-    // Backspace has not removed its character yet; the key release copies the result.
-    if (character != QChar(8))
-        setScheduleCellText(Text4->text());
-}
-
-void Form2::text4KeyUp()
-{
-    setScheduleCellText(Text4->text());
-}
-
-void Form2::setScheduleCellText(const QString &text)
-{
-    const int row = Grid2->currentRow();
-    const int column = Grid2->currentColumn();
-    if (row >= 0 && column >= 0)
-        Grid2->setCellText(row, column, text);
 }

@@ -54,11 +54,10 @@ private:
     static void placeBoxOverCell(QLineEdit *box, CellGrid *grid, int heightReduction);
 
     void cellEditKeyDown(int &keyCode);
-    void cellEditKeyPress(QChar character);
-    void cellEditKeyUp();
     bool refuseCellEditInput(const QString &typed) const;
     void pasteIntoCellEdit();
-    void setCurrentCellText(const QString &text);
+    void boxKeyPress(QLineEdit *box, CellGrid *grid, QChar character);
+    void setCurrentText(CellGrid *grid, const QString &text);
 
     void exitClicked();
 
@@ -76,9 +75,6 @@ private:
     // re-opens it.
     void scheduleCellEntered(int row, int column);
     void text4KeyDown(int keyCode);
-    void text4KeyPress(QChar character);
-    void text4KeyUp();
-    void setScheduleCellText(const QString &text);
 
     const bool m_pgmEditing;
     const QString m_fileProgFile;
