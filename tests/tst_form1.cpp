@@ -15,16 +15,8 @@
 
 namespace {
 
-void makeFile(const QString &path, const QByteArray &bytes = "x")
-{
-    QFile file(path);
-    QVERIFY(QDir().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-// A button of the main window pressed, the file dialog answered with `typed` (null cancels) and
-// the one message that may come answered with `answer`. Old, week3 and bad (damaged) lie in the
-// data folder, and a folder dir.qmv.
+// A button of the main window pressed, the file dialog answered with `typed` (null cancels), the
+// one message that may come answered with `answer`. Old, bad (damaged) and dir.qmv/ are there.
 struct Press
 {
     const char *button, *typed;
@@ -59,78 +51,64 @@ private slots:
         qmv::resetEnding();
     }
 
-    void messageStyles_data()
+    // The message window's visible buttons and icon, and the code of the answer. Only icon 12
+    // has a file.
+    void messageWindow_data()
     {
         QTest::addColumn<int>("style");
-        QTest::addColumn<QStringList>("buttons");
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("code");
-        const QStringList okCancel{"cmdOK", "cmdCancel"}, yesNo{"cmdYes", "cmdNo"};
-        QTest::newRow("ok") << 1 << okCancel << "cmdOK" << 1;
-        QTest::newRow("cancel") << 1 << okCancel << "cmdCancel" << 2;
-        QTest::newRow("yes") << 2 << yesNo << "cmdYes" << 6;
-        QTest::newRow("no") << 2 << yesNo << "cmdNo" << 7;
-        QTest::newRow("okalone") << 3 << QStringList{"cmdOKonly"} << "cmdOKonly" << 1;
-        QTest::newRow("closedwithoutbutton") << 2 << yesNo << "close" << 0;
-        QTest::newRow("unknownstylenobutton") << 255 << QStringList{} << "close" << 0;
+        QTest::newRow("ok") << 1 << 12 << "cmdOK cmdCancel imgIcon"
+                            << "cmdOK" << 1;
+        QTest::newRow("cancel") << 1 << 0 << "cmdOK cmdCancel"
+                                << "cmdCancel" << 2;
+        QTest::newRow("yes") << 2 << 1 << "cmdYes cmdNo"
+                             << "cmdYes" << 6;
+        QTest::newRow("no") << 2 << 12 << "cmdYes cmdNo imgIcon"
+                            << "cmdNo" << 7;
+        QTest::newRow("okalone") << 3 << 2 << "cmdOKonly"
+                                 << "cmdOKonly" << 1;
+        QTest::newRow("closedwithoutbutton") << 2 << 0 << "cmdYes cmdNo"
+                                             << "close" << 0;
+        QTest::newRow("unknownstylenobutton") << 255 << 12 << "imgIcon"
+                                              << "close" << 0;
     }
 
-    void messageStyles()
+    void messageWindow()
     {
         QFETCH(int, style);
-        QFETCH(QStringList, buttons);
+        QFETCH(int, icon);
+        QFETCH(QString, shown);
         QFETCH(QString, answer);
         QFETCH(int, code);
-        QStringList shown;
+        QImage image(32, 32, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        const QString file = qmv::paths::messageIcon(12);
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && image.save(file, "ICO"));
+        QStringList seen;
         qmvtest::MessageBoxAnswerer answerer;
         answerer.queue(answer);
         answerer.setHold([&] {
-            for (auto *button : QApplication::activeModalWidget()->findChildren<QPushButton *>())
+            QWidget *box = QApplication::activeModalWidget();
+            for (auto *button : box->findChildren<QPushButton *>())
                 if (button->isVisible())
-                    shown.append(button->objectName());
+                    seen.append(button->objectName());
+            if (!box->findChild<QLabel *>("imgIcon")->pixmap().isNull())
+                seen.append("imgIcon");
             return false;
         });
-        QCOMPARE(ShowMessageBox("Question", "Title", style, 2), code);
-        QCOMPARE(answerer.messages(), QStringList{"Question"});
-        QCOMPARE(shown, buttons);
-    }
-
-    void messageIcon_data()
-    {
-        QTest::addColumn<int>("icon");
-        QTest::addColumn<QList<int>>("files");
-        QTest::newRow("present") << 12 << QList<int>{1, 2, 12};
-        QTest::newRow("absent") << 2 << QList<int>{};
-        QTest::newRow("1nottakenfrom12") << 1 << QList<int>{12};
-    }
-
-    void messageIcon()
-    {
-        QFETCH(int, icon);
-        QFETCH(QList<int>, files);
-        // Each icon file its own colour, so the picture shown tells which file was read.
-        for (int file : files) {
-            QImage image(32, 32, QImage::Format_ARGB32);
-            image.fill(QColor::fromHsv(file * 20, 255, 230));
-            QVERIFY(QDir().mkpath(QFileInfo(qmv::paths::messageIcon(file)).path()));
-            QVERIFY(image.save(qmv::paths::messageIcon(file), "ICO"));
-        }
-        frmMsgBox box;
-        box.mCutMsgBoxIcon = icon;
-        box.load();
-        const QImage picture = box.findChild<QLabel *>("imgIcon")->pixmap().toImage();
-        QCOMPARE(picture.isNull() ? QRgb(0) : picture.pixel(16, 16),
-                 files.contains(icon) ? QColor::fromHsv(icon * 20, 255, 230).rgb() : QRgb(0));
+        QCOMPARE(ShowMessageBox("Question", "Title", style, icon), code);
+        QCOMPARE(seen.join(' '), shown);
     }
 
     void foldersAtStart_data()
     {
         QTest::addColumn<QString>("file");   // made below the root before the start
         QTest::addColumn<QString>("failed"); // the folder reported; empty when the start works
-        QTest::newRow("firststart") << ""
-                                    << "";
-        QTest::newRow("filesinfolderskept") << "qmvdata/confg/keep"
-                                            << "";
+        QTest::newRow("firststart") << QString() << QString();
+        QTest::newRow("filesinfolderskept") << "qmvdata/confg/keep" << QString();
         for (const char *row : {"qmvdata", "tmpqmv", "qmvdata/confg"})
             QTest::addRow("%sisafile", row) << QString(row) << QString(row);
     }
@@ -139,15 +117,16 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(QString, failed);
-        if (!file.isEmpty())
-            makeFile(root() + '/' + file);
+        const QString path = root() + '/' + file;
+        QVERIFY(file.isEmpty() || (QDir().mkpath(QFileInfo(path).path()) &&
+                                   qmv::writeFileAtomic(path, "x").isEmpty()));
         qmvtest::MessageBoxAnswerer platform;
         platform.answerPlatformBoxes();
         QCOMPARE(Form1::start() != nullptr, failed.isEmpty());
         const QString reported = QDir::toNativeSeparators(root() + '/' + failed);
         QCOMPARE(platform.seen().size(), failed.isEmpty() ? 0 : 1);
         QVERIFY(failed.isEmpty() || platform.messages().at(0).contains(reported));
-        QVERIFY(file.isEmpty() || QFileInfo(root() + '/' + file).isFile());
+        QVERIFY(file.isEmpty() || QFileInfo(path).isFile());
         for (const char *folder : {"qmvdata", "qmvdata/confg", "tmpqmv"})
             QVERIFY(!failed.isEmpty() || QFileInfo(root() + '/' + folder).isDir());
     }
@@ -162,14 +141,12 @@ private slots:
         row("newcancelled", {n, nullptr, "", "", "", ""});
         row("editnothingchosen", {e, "", "No file Selected", "", "", ""});
         row("newnamegetssuffix", {n, "week1", "", "week1.qmv", "", "editor"});
-        row("newoverexisting", {n, "week3", "", "week3.qmv", "cmdNo", "editor"});
         row("editexisting", {e, "old.qmv", "", "old.qmv", "", "editor"});
         row("editdamaged", {e, "bad.qmv", "", "bad.qmv", "cmdOKonly", ""});
         row("editmissing", {e, "gone.qmv", "File does not exist", "", "", ""});
         row("editfolder", {e, "dir.qmv", unknown, "dir.qmv", "", ""});
         row("exityes", {x, nullptr, sure, "", "cmdYes", "ended"});
         row("exitno", {x, nullptr, sure, "", "cmdNo", ""});
-        row("exitclosed", {x, nullptr, sure, "", "close", ""});
     }
 
     void buttons()
@@ -179,11 +156,9 @@ private slots:
         QVERIFY(form);
         const QString data = qmv::paths::dataDir() + '/', then = press.then;
         const qmv::CellTable bell = qmv::defaultBellTable();
-        for (const char *name : {"old.qmv", "week3.qmv"})
-            makeFile(data + name,
-                     qmv::programFileBytes({{bell, bell, bell}, qmv::defaultSchedule()}));
-        makeFile(data + "bad.qmv", "x");
-        QVERIFY(QDir().mkpath(data + "dir.qmv"));
+        QVERIFY(qmv::splitIntoWorkingFiles({{bell, bell, bell}, qmv::defaultSchedule()}).isEmpty());
+        QVERIFY(qmv::joinWorkingFiles("old.qmv").isEmpty() && QDir().mkpath(data + "dir.qmv"));
+        QCOMPARE(qmv::writeFileAtomic(data + "bad.qmv", "x"), QString());
         form->show();
         form->setFileDialogRunner([&](QFileDialog &dialog) {
             dialog.selectFile(press.typed);

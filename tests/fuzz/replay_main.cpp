@@ -1,5 +1,5 @@
-// Runs the fuzz target once on every file below the folder given: the seed corpus and every
-// input that ever found a fault are replayed on each test run, without the fuzzing compiler.
+// Replays every file below the folder given through the fuzz target, so that the seed corpus
+// and every input that ever found a fault run on each test run without the fuzzing compiler.
 #include <QDirIterator>
 #include <QFile>
 
@@ -10,11 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 int main(int argc, char **argv)
 {
-    if (argc != 2)
-        return 2;
     int inputs = 0;
-    for (QDirIterator it(QString::fromLocal8Bit(argv[1]), QDir::Files,
-                         QDirIterator::Subdirectories);
+    for (QDirIterator it(argc == 2 ? argv[1] : "-", QDir::Files, QDirIterator::Subdirectories);
          it.hasNext(); ++inputs) {
         QFile file(it.next());
         if (!file.open(QIODevice::ReadOnly))

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QObject>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
@@ -12,16 +11,13 @@ namespace qmvtest {
 
 struct SeenMessage
 {
-    QString message;
-    QString title;
+    QString message, title;
 };
 
-// Answers the tool's modal message windows as they come up, polling for the active modal widget
-// (a fixed-delay single shot fires before the window exists). It clicks the button named by the
-// next queued answer ("cmdYes", "cmdNo", "cmdOK", "cmdCancel", "cmdOKonly"), or the default
-// answer when the queue is empty; "close" closes the window without a button. While `hold`
-// returns true a message stays up unanswered. With `answerPlatformBoxes` the platform's own
-// message boxes are answered OK. Every message answered is recorded.
+// Answers the tool's message windows as they come up (a fixed-delay single shot fires too early),
+// clicking the button named by the next queued answer or the default one; "close" closes without
+// a button. While `hold` returns true a message stays up. With `answerPlatformBoxes` the
+// platform's message boxes are answered OK. Every message answered is recorded.
 class MessageBoxAnswerer : public QObject
 {
     Q_OBJECT
@@ -43,9 +39,9 @@ private:
     QStringList m_answers;
     QString m_default;
     std::function<bool()> m_hold;
+    bool m_platform = false;
     QList<SeenMessage> m_seen;
     QPointer<QWidget> m_answered;
-    bool m_platform = false;
 };
 
 } // namespace qmvtest
