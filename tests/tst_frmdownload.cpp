@@ -7,6 +7,7 @@
 #include "simulator.h"
 
 #include <QComboBox>
+#include <QDirIterator>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -60,6 +61,18 @@ struct Outcome
     QString status;
     QString buttons; // C, R, E enabled; none: the program ended
 };
+
+// Every file below the tool's root with its bytes: the download must never write one.
+QMap<QString, QByteArray> filesBelowRoot()
+{
+    QMap<QString, QByteArray> files;
+    for (QDirIterator it(qmv::paths::driveRoot(), QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        QFile file(it.next());
+        files.insert(file.fileName(), file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
+    }
+    return files;
+}
 
 } // namespace
 
@@ -242,6 +255,11 @@ private slots:
         }
         if (faults.removeAll("missing"))
             QVERIFY(QFile::remove(qmv::paths::workingFile(1)));
+        QVERIFY(QDir().mkpath(qmv::paths::dataDir()));
+        QFile program(qmv::paths::programFile("week1.qmv"));
+        QVERIFY(program.open(QIODevice::WriteOnly) && program.write("saved") == 5);
+        program.close();
+        const QMap<QString, QByteArray> before = filesBelowRoot();
         const bool gone = faults.removeAll("gone");
         const bool hold = faults.removeAll("hold");
 
@@ -285,6 +303,7 @@ private slots:
         if (!buttons.isEmpty())
             window->close();
         QVERIFY(!comm.isOpen());
+        QCOMPARE(filesBelowRoot(), before);
     }
 
     // Tags are <action>_<moment>: close the window, end the program or press RETRY while a wait
