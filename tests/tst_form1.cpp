@@ -15,22 +15,18 @@
 
 namespace {
 
-// A button of the main window pressed, the file dialog answered with `typed` (null cancels), the
-// one message that may come answered with `answer`. Old, bad (damaged) and dir.qmv/ are there.
+// A button pressed, the file dialog answered with `typed` (null cancels), the one message that may
+// come (beginning with `message`, %1 the chosen path) answered; `then` "editor", "ended" or "" (the
+// main window stays). Old, bad (damaged) and dir.qmv/ lie in the data folder.
 struct Press
 {
-    const char *button, *typed;
-    const char *message; // how the message begins; %1 stands for the chosen path
-    const char *file;    // the chosen file in the data folder
-    const char *answer;
-    const char *then; // "editor", "ended", or "" when the main window stays
+    const char *button, *typed, *message, *file, *answer, *then;
 };
 
 } // namespace
 
 Q_DECLARE_METATYPE(Press)
 
-// The main window, and the message window that it and the editor use.
 class tst_Form1 : public QObject
 {
     Q_OBJECT
@@ -45,14 +41,7 @@ private slots:
         qputenv("QMV_ROOT", root().toLocal8Bit());
     }
 
-    void cleanup()
-    {
-        qmv::setEndHandler(nullptr);
-        qmv::resetEnding();
-    }
-
-    // The message window's visible buttons and icon, and the code of the answer. Only icon 12
-    // has a file.
+    // Only icon 12 has a file.
     void messageWindow_data()
     {
         QTest::addColumn<int>("style");
@@ -123,9 +112,9 @@ private slots:
         qmvtest::MessageBoxAnswerer platform;
         platform.answerPlatformBoxes();
         QCOMPARE(Form1::start() != nullptr, failed.isEmpty());
-        const QString reported = QDir::toNativeSeparators(root() + '/' + failed);
         QCOMPARE(platform.seen().size(), failed.isEmpty() ? 0 : 1);
-        QVERIFY(failed.isEmpty() || platform.messages().at(0).contains(reported));
+        QVERIFY(failed.isEmpty() ||
+                platform.messages().at(0).contains(QDir::toNativeSeparators(path)));
         QVERIFY(file.isEmpty() || QFileInfo(path).isFile());
         for (const char *folder : {"qmvdata", "qmvdata/confg", "tmpqmv"})
             QVERIFY(!failed.isEmpty() || QFileInfo(root() + '/' + folder).isDir());
@@ -147,6 +136,7 @@ private slots:
         row("editfolder", {e, "dir.qmv", unknown, "dir.qmv", "", ""});
         row("exityes", {x, nullptr, sure, "", "cmdYes", "ended"});
         row("exitno", {x, nullptr, sure, "", "cmdNo", ""});
+        row("exitclosed", {x, nullptr, sure, "", "close", ""});
     }
 
     void buttons()
@@ -166,6 +156,10 @@ private slots:
         });
         int ended = 0;
         qmv::setEndHandler([&] { ++ended; });
+        auto reset = qScopeGuard([] {
+            qmv::setEndHandler(nullptr);
+            qmv::resetEnding();
+        });
         qmvtest::MessageBoxAnswerer answerer;
         answerer.answerPlatformBoxes();
         answerer.queue(press.answer);

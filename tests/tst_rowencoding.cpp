@@ -13,11 +13,10 @@ class tst_RowEncoding : public QObject
 private slots:
     void rows_data()
     {
-        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("sent");
         auto row = [](const char *kind, const char *name, const char *input, const QString &sent) {
-            QTest::addRow("%s_%s", kind, name) << QString(kind) << QString(input) << sent;
+            QTest::addRow("%s_%s", kind, name) << QString(input) << sent;
         };
         row("bell", "bell1pulse", "07:45|ON|PULSE|5|OFF|CONT||OC", "D07:4523105");
         row("bell", "bothbellslighton", "12:00|ON|CONT|10|ON|PULSE|20|ON", "D12:0007110");
@@ -59,7 +58,7 @@ private slots:
 
     void rows()
     {
-        QFETCH(QString, kind);
+        const QString kind = QString(QTest::currentDataTag()).section('_', 0, 0);
         QFETCH(QString, input);
         QFETCH(QString, sent);
         const QStringList cells = input.split('|');
@@ -67,7 +66,6 @@ private slots:
         if (kind == "bell") {
             const BellRowEncoding row = encodeBellRow(cells);
             got = QStringList{"end", QString::fromLatin1(row.command), "refused"}[row.outcome];
-            QCOMPARE(row.reason.isEmpty(), row.outcome != BellRowEncoding::Refused);
         } else if (kind == "clock") {
             got = clockTextToSend(input, QTime(13, 14, 59));
         } else if (kind == "day") {
@@ -79,8 +77,7 @@ private slots:
         QCOMPARE(got, sent);
     }
 
-    // Whatever a cell holds, a row that is sent is "D", hh:mm, three digits of flags and two or
-    // three of seconds: each byte alone, and put in place of or before each character of a cell.
+    // Each byte alone in a cell, or in place of or before any of its characters.
     void hostileCellNeverMalformsCommand()
     {
         const QStringList good{"07:45", "ON", "PULSE", "5", "ON", "CONT", "120", "ON"};

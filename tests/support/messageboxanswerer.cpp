@@ -14,14 +14,6 @@ MessageBoxAnswerer::MessageBoxAnswerer(QObject *parent) : QObject(parent)
     m_timer.start(5);
 }
 
-QStringList MessageBoxAnswerer::messages() const
-{
-    QStringList texts;
-    for (const SeenMessage &seen : m_seen)
-        texts.append(seen.message);
-    return texts;
-}
-
 void MessageBoxAnswerer::poll()
 {
     QWidget *modal = QApplication::activeModalWidget();

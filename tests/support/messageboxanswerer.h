@@ -14,10 +14,9 @@ struct SeenMessage
     QString message, title;
 };
 
-// Answers the tool's message windows as they come up (a fixed-delay single shot fires too early),
-// clicking the button named by the next queued answer or the default one; "close" closes without
-// a button. While `hold` returns true a message stays up. With `answerPlatformBoxes` the
-// platform's message boxes are answered OK. Every message answered is recorded.
+// Answers the tool's message windows as they come up (a fixed-delay single shot fires too early)
+// with the next queued button name or the default one; "close" closes without a button. While
+// `hold` is true a message stays up; `answerPlatformBoxes` answers the platform's boxes OK too.
 class MessageBoxAnswerer : public QObject
 {
     Q_OBJECT
@@ -29,7 +28,13 @@ public:
     void setHold(std::function<bool()> hold) { m_hold = std::move(hold); }
     void answerPlatformBoxes() { m_platform = true; }
     const QList<SeenMessage> &seen() const { return m_seen; }
-    QStringList messages() const;
+    QStringList messages() const
+    {
+        QStringList texts;
+        for (const SeenMessage &seen : m_seen)
+            texts.append(seen.message);
+        return texts;
+    }
     void clear() { m_seen.clear(); }
 
 private:
