@@ -137,6 +137,23 @@ private slots:
         qmv::resetEnding();
     }
 
+    void openedOnceUntilClosed()
+    {
+        QVERIFY(writePrograms(QStringList(3, Empty)));
+        Simulator sim;
+        QVERIFY(sim.start({"--erase-time=50"}));
+        frmDownload *window = openAndSettle();
+        QVERIFY(window);
+        window->txtTime->setText(QStringLiteral("07:07"));
+        // A second DOWNLOAD brings the same window forward; its load does not run again.
+        QCOMPARE(frmDownload::open(), window);
+        QCOMPARE(window->txtTime->text(), QStringLiteral("07:07"));
+        window->close();
+        QTRY_VERIFY(!m_window);
+        QVERIFY(openAndSettle());
+        QCOMPARE(sim.received(), QByteArray("BEBE"));
+    }
+
     // Tags are <stage>_<fault>; a programN stage holds one bell row in program N. Besides the
     // simulator's faults: gone (the device and its link vanish), hold (messages stay up until
     // "J" has come), damaged, missing (working files).
