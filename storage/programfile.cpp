@@ -304,7 +304,12 @@ QString writeFileAtomic(const QString &path, const QByteArray &bytes)
     return {};
 }
 
-std::optional<ProgramFile> readProgramFile(const QString &path, QString *error)
+namespace {
+
+// Reads the file at `path` and parses it; on failure `error` says what went wrong, naming the
+// file and, for a damaged one, the line.
+template <typename Parse>
+auto readAndParse(const QString &path, QString *error, Parse parse) -> decltype(parse({}, nullptr))
 {
     QByteArray bytes;
     if (QString why = readFile(path, &bytes); !why.isEmpty()) {
@@ -312,25 +317,25 @@ std::optional<ProgramFile> readProgramFile(const QString &path, QString *error)
         return std::nullopt;
     }
     ParseError parseError;
-    auto file = parseProgramFile(bytes, &parseError);
-    if (!file)
+    auto parsed = parse(bytes, &parseError);
+    if (!parsed)
         *error = QStringLiteral("%1 is damaged: %2").arg(path, parseError.toString());
-    return file;
+    return parsed;
+}
+
+} // namespace
+
+std::optional<ProgramFile> readProgramFile(const QString &path, QString *error)
+{
+    return readAndParse(path, error, parseProgramFile);
 }
 
 std::optional<WorkingProgram> readWorkingFile(int program, bool withSchedule, QString *error)
 {
-    const QString path = paths::workingFile(program);
-    QByteArray bytes;
-    if (QString why = readFile(path, &bytes); !why.isEmpty()) {
-        *error = why;
-        return std::nullopt;
-    }
-    ParseError parseError;
-    auto working = parseWorkingFile(bytes, withSchedule, &parseError);
-    if (!working)
-        *error = QStringLiteral("%1 is damaged: %2").arg(path, parseError.toString());
-    return working;
+    return readAndParse(paths::workingFile(program), error,
+                        [withSchedule](const QByteArray &bytes, ParseError *parseError) {
+                            return parseWorkingFile(bytes, withSchedule, parseError);
+                        });
 }
 
 QString writeWorkingFile(int program, const CellTable &bell, const CellTable *schedule)
