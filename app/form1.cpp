@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "form2.h"
+#include "frmdownload.h"
 #include "lifecycle.h"
 #include "msgbox.h"
 #include "paths.h"
@@ -109,6 +110,7 @@ void Form1::openEditor()
     auto editor = std::make_unique<Form2>(pgmEditing, fileProgFile, fileProgFileTitle);
     if (!editor->load())
         return;
+    connect(editor.get(), &Form2::downloadRequested, this, [] { frmDownload::open(); });
     m_editor = std::move(editor);
     hide();
     m_editor->show();

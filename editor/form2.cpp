@@ -3,7 +3,6 @@
 #include "bellrules.h"
 #include "cellgrid.h"
 #include "form2layout.h"
-#include "frmdownload.h"
 #include "lifecycle.h"
 #include "msgbox.h"
 #include "paths.h"
@@ -216,6 +215,16 @@ void Form2::createControls()
     connect(cmdPrevPgm, &QPushButton::clicked, this, &Form2::prevPgmClicked);
     connect(cmdSaveProgram, &QPushButton::clicked, this, &Form2::saveProgramClicked);
     connect(cmdDownload, &QPushButton::clicked, this, &Form2::downloadClicked);
+
+    // A save covers the tables as they were; any later change to a cell, a row added or removed,
+    // or another program loaded means DOWNLOAD must write what the screen shows again.
+    for (CellGrid *grid : {Grid1, Grid2}) {
+        const auto unsaved = [this] { pgmSaved = false; };
+        connect(grid->model(), &QAbstractItemModel::dataChanged, this, unsaved);
+        connect(grid->model(), &QAbstractItemModel::rowsInserted, this, unsaved);
+        connect(grid->model(), &QAbstractItemModel::rowsRemoved, this, unsaved);
+        connect(grid->model(), &QAbstractItemModel::modelReset, this, unsaved);
+    }
 }
 
 void Form2::createHeaderLabels()
@@ -696,11 +705,10 @@ void Form2::saveProgramClicked()
 
 void Form2::downloadClicked()
 {
-    // After a save, program 3's working file stays as saved: edits made since then reach the
-    // controller only through Previous and Next, which rewrite it.
+    // Until the tables change after a save, program 3's working file holds what they show.
     if (!pgmSaved && !writeShownProgram(QStringLiteral("qmv Download")))
         return;
-    openDownloadWindow();
+    emit downloadRequested();
 }
 
 bool Form2::writeShownProgram(const QString &title)
@@ -717,11 +725,6 @@ bool Form2::writeShownProgram(const QString &title)
     // txtCellEdit's keys write into Grid1's current cell, so it must stand over it again.
     placeCellEditAfterMove();
     return true;
-}
-
-void Form2::openDownloadWindow()
-{
-    frmDownload::open();
 }
 
 void Form2::scheduleCellEntered(int row, int column)

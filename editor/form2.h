@@ -33,12 +33,13 @@ public:
     int pgmCurrent = 1;
     bool pgmSaved = false;
 
+signals:
+    // DOWNLOAD has brought the working files up to date; the download window reads them.
+    void downloadRequested();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-
-    // The download window reads the working files DOWNLOAD has just brought up to date.
-    virtual void openDownloadWindow();
 
 private:
     void createControls();
