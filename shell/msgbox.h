@@ -45,5 +45,21 @@ private:
     QFrame *m_fraOkCancel = nullptr;
 };
 
+// The button sets and icons callers pass to ShowMessageBox.
+namespace msgbox {
+enum Style
+{
+    OkCancel = 1,
+    YesNo = 2,
+    OkOnly = 3
+};
+enum Icon
+{
+    ControllerIcon = 1, // what the controller did or did not answer
+    QuestionIcon = 2,   // questions, navigation limits and failures of files
+    SavedIcon = 3       // the save report
+};
+} // namespace msgbox
+
 // Shows the message window modally and returns the code of the button pressed.
 int ShowMessageBox(const QString &message, const QString &title, int style, int icon);
