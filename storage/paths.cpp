@@ -4,8 +4,27 @@
 
 namespace qmv::paths {
 
+namespace {
+
+QString &rootOverride()
+{
+    static QString folder;
+    return folder;
+}
+
+} // namespace
+
+void setDriveRoot(const QString &folder)
+{
+    rootOverride() = folder.isEmpty()
+                         ? QString()
+                         : QDir::cleanPath(QDir(folder).absolutePath()) + QLatin1Char('/');
+}
+
 QString driveRoot()
 {
+    if (!rootOverride().isEmpty())
+        return rootOverride();
 #ifdef Q_OS_WIN
     return QStringLiteral("C:/");
 #else

@@ -1,0 +1,127 @@
+#include "paths.h"
+#include "portchoice.h"
+
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The qmv binary's options, and which serial port and drive root win when several name one.
+class tst_CommandLine : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        // Remembered ports go to the settings under this folder, never the user's own.
+        qputenv("XDG_CONFIG_HOME", m_home.filePath("config").toLocal8Bit());
+    }
+
+    void options_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out"); // a line standard output must hold
+        QTest::addColumn<QString>("err"); // a text standard error must hold
+        QTest::newRow("version") << QStringList{"--version"} << 0 << QString("qmv " QMV_VERSION)
+                                 << QString();
+        QTest::newRow("help") << QStringList{"--help"} << 0
+                              << QString("  --port <DEVICE>  The controller's serial port.")
+                              << QString();
+        QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << QString()
+                                        << QString("qmv: Unknown option 'colour'.");
+        QTest::newRow("root without a folder")
+            << QStringList{"--root"} << 2 << QString() << QString("Missing value after '--root'");
+        QTest::newRow("stray argument") << QStringList{"week1.qmv"} << 2 << QString()
+                                        << QString("unexpected argument 'week1.qmv'");
+    }
+
+    void options()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess qmv;
+        // No platform at all: none of these may need a window.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "none");
+        qmv.setProcessEnvironment(environment);
+        qmv.start(QMV_BINARY, arguments);
+        QVERIFY(qmv.waitForFinished(10000));
+        QCOMPARE(qmv.exitStatus(), QProcess::NormalExit);
+        QTEST(qmv.exitCode(), "exitCode");
+        const QStringList lines = QString::fromLocal8Bit(qmv.readAllStandardOutput()).split('\n');
+        QFETCH(QString, out);
+        if (!out.isEmpty())
+            QVERIFY2(lines.contains(out), qPrintable(lines.join('\n')));
+        QFETCH(QString, err);
+        const QString errText = QString::fromLocal8Bit(qmv.readAllStandardError());
+        QVERIFY2(errText.contains(err), qPrintable(errText));
+    }
+
+    void rootMakesTheFolders()
+    {
+        QProcess qmv;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QMV_ROOT", m_home.filePath("from-environment"));
+        qmv.setProcessEnvironment(environment);
+        qmv.start(QMV_BINARY, {"--root", m_home.filePath("drive")});
+        QTRY_VERIFY(QFileInfo(m_home.filePath("drive/qmvdata/confg")).isDir());
+        QVERIFY(QFileInfo(m_home.filePath("drive/tmpqmv")).isDir());
+        qmv.kill();
+        qmv.waitForFinished();
+        QVERIFY(!QFileInfo::exists(m_home.filePath("from-environment")));
+    }
+
+    void portPrecedence_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("environment");
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<QString>("chosen");
+        QTest::newRow("nothing: port 1") << ""
+                                         << ""
+                                         << "" << qmv::port::defaultName();
+        QTest::newRow("remembered") << ""
+                                    << ""
+                                    << "/dev/ttyUSB0"
+                                    << "/dev/ttyUSB0";
+        QTest::newRow("environment beats remembered") << ""
+                                                      << "/dev/ttyACM1"
+                                                      << "/dev/ttyUSB0"
+                                                      << "/dev/ttyACM1";
+        QTest::newRow("option beats all") << "/dev/ttyS3"
+                                          << "/dev/ttyACM1"
+                                          << "/dev/ttyUSB0"
+                                          << "/dev/ttyS3";
+    }
+
+    void portPrecedence()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, environment);
+        QFETCH(QString, remembered);
+        qmv::port::setOverride(option);
+        qputenv("QMV_SERIAL_PORT", environment.toLocal8Bit());
+        qmv::port::remember(remembered);
+        QTEST(qmv::port::chosen(), "chosen");
+        qmv::port::setOverride(QString());
+        qunsetenv("QMV_SERIAL_PORT");
+        qmv::port::remember(QString());
+    }
+
+    void rootPrecedence()
+    {
+        qputenv("QMV_ROOT", "/srv/from-environment");
+        QCOMPARE(qmv::paths::driveRoot(), "/srv/from-environment/");
+        qmv::paths::setDriveRoot(QStringLiteral("/srv/given//"));
+        QCOMPARE(qmv::paths::workingFile(2), "/srv/given/tmpqmv/temp#2");
+        qmv::paths::setDriveRoot(QString());
+        QCOMPARE(qmv::paths::driveRoot(), "/srv/from-environment/");
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_CommandLine)
+#include "tst_commandline.moc"
