@@ -2,6 +2,10 @@
 
 #include <QWidget>
 
+namespace qmv {
+struct CellTable;
+}
+
 class CellGrid;
 class QLabel;
 class QLineEdit;
@@ -33,7 +37,13 @@ public:
     int pgmCurrent = 1;
     bool pgmSaved = false;
 
+    // The shown program and the schedule as the screen has them, saved or not.
+    qmv::CellTable shownBellTable() const;
+    qmv::CellTable shownSchedule() const;
+
 signals:
+    // A cell of either table, a row or the program shown has changed.
+    void tablesEdited();
     // DOWNLOAD has brought the working files up to date; the download window reads them.
     void downloadRequested();
 
