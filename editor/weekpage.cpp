@@ -18,7 +18,7 @@ constexpr int ColumnHeaderHeight = 56;
 constexpr int Line = 26;
 constexpr int Padding = 4;
 constexpr int TimeWidth = 130;
-constexpr int BellWidth = 112;
+constexpr int BellWidth = 104;
 constexpr qreal DayWidth = qreal(WeekPage::Width - TimeWidth) / Days;
 
 const QColor GridLine(0xC0, 0xC0, 0xC0);
@@ -145,7 +145,7 @@ void WeekPage::paintRow(QPainter &painter, int row, int top) const
     painter.setFont(pageFont(20, true));
     painter.drawText(QRectF(Padding, top, TimeWidth, Line), Qt::AlignLeft | Qt::AlignVCenter,
                      line.time);
-    painter.setFont(pageFont(19));
+    painter.setFont(pageFont(17));
     for (int d = 0; d < Days; ++d) {
         int y = top;
         for (const Event &event : line.cells[d]) {

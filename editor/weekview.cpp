@@ -8,6 +8,7 @@
 #include "weekpage.h"
 
 #include <QDate>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -17,7 +18,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QTextStream>
 #include <QVBoxLayout>
@@ -102,6 +102,10 @@ WeekView::WeekView(const QString &fileTitle, Source source, QWidget *parent)
     m_scroll = new QScrollArea(this);
     m_scroll->setWidget(m_sheet);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A scroll bar that came and went with the week's length would change the width the page is
+    // drawn at, and so its length again.
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_scroll->viewport()->installEventFilter(this);
 
     auto *print = new QPushButton(QStringLiteral("Print..."), this);
     print->setObjectName(QStringLiteral("cmdPrint"));
@@ -153,13 +157,8 @@ void WeekView::refresh()
 
 void WeekView::fitSheet()
 {
-    auto *sheet = static_cast<WeekSheet *>(m_sheet);
-    int width = m_scroll->viewport()->width();
-    // With a scroll bar the viewport is narrower; size for the width the sheet will really get.
-    if (sheet->heightFor(width) > m_scroll->viewport()->height() &&
-        !m_scroll->verticalScrollBar()->isVisible())
-        width -= m_scroll->verticalScrollBar()->sizeHint().width();
-    sheet->resize(width, sheet->heightFor(width));
+    const int width = m_scroll->viewport()->width();
+    m_sheet->resize(width, static_cast<WeekSheet *>(m_sheet)->heightFor(width));
 }
 
 void WeekView::showEvent(QShowEvent *event)
@@ -168,10 +167,11 @@ void WeekView::showEvent(QShowEvent *event)
     refresh();
 }
 
-void WeekView::resizeEvent(QResizeEvent *event)
+bool WeekView::eventFilter(QObject *watched, QEvent *event)
 {
-    QWidget::resizeEvent(event);
-    fitSheet();
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Resize)
+        fitSheet();
+    return QWidget::eventFilter(watched, event);
 }
 
 void WeekView::printWithPreview()
