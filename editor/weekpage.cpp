@@ -43,7 +43,8 @@ qreal dayLeft(int day)
 
 const QString Legend = QStringLiteral(
     "B1, B2: the bell rings, CONT or PULSE, for the seconds given. Light: ON, OFF, or OC "
-    "(left as it is). Each bell follows the program the schedule gives it that day.");
+    "(left as it is). Each bell follows the program the schedule gives it that day; the light "
+    "follows the rows of both.");
 
 } // namespace
 

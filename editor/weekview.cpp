@@ -35,32 +35,6 @@ constexpr std::chrono::milliseconds RefreshDelay{100};
 
 const QString WeekTitle = QStringLiteral("qmv Week");
 
-// The page drawn at the width of the window; it grows downwards as far as the week needs.
-class WeekSheet : public QWidget
-{
-public:
-    using QWidget::QWidget;
-    const WeekPage *page = nullptr;
-
-    int heightFor(int width) const
-    {
-        return page ? int(std::ceil(qreal(page->fullHeight()) * width / WeekPage::Width)) : 0;
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::white);
-        if (!page)
-            return;
-        painter.setRenderHint(QPainter::Antialiasing);
-        const qreal scale = qreal(width()) / WeekPage::Width;
-        painter.scale(scale, scale);
-        page->paint(painter, page->fullHeight(), 0);
-    }
-};
-
 QStringList findingTexts(const qmv::ProgramFile &file)
 {
     QStringList texts;
@@ -89,6 +63,32 @@ bool writePdf(const QString &path, const WeekPage &page, const QString &fileTitl
 
 } // namespace
 
+// The page drawn at the width of the window; it grows downwards as far as the week needs.
+class WeekSheet : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    const WeekPage *page = nullptr;
+
+    int heightFor(int width) const
+    {
+        return page ? int(std::ceil(qreal(page->fullHeight()) * width / WeekPage::Width)) : 0;
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        if (!page)
+            return;
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal scale = qreal(width()) / WeekPage::Width;
+        painter.scale(scale, scale);
+        page->paint(painter, page->fullHeight(), 0);
+    }
+};
+
 WeekView::WeekView(const QString &fileTitle, Source source, QWidget *parent)
     : QWidget(parent, Qt::Window), m_fileTitle(fileTitle), m_source(std::move(source))
 {
@@ -96,8 +96,7 @@ WeekView::WeekView(const QString &fileTitle, Source source, QWidget *parent)
     setWindowTitle(QStringLiteral("Week - ") + fileTitle);
     resize(qmv::tw(14400), qmv::tw(8640));
 
-    auto *sheet = new WeekSheet(this);
-    m_sheet = sheet;
+    m_sheet = new WeekSheet(this);
     m_sheet->setObjectName(QStringLiteral("weekSheet"));
     m_scroll = new QScrollArea(this);
     m_scroll->setWidget(m_sheet);
@@ -150,7 +149,7 @@ void WeekView::refresh()
     m_plan = weekPlan(file.programs, file.schedule);
     m_notes = problems + findingTexts(file);
     m_page = makePage(m_plan, m_notes, m_fileTitle);
-    static_cast<WeekSheet *>(m_sheet)->page = m_page.get();
+    m_sheet->page = m_page.get();
     fitSheet();
     m_sheet->update();
 }
@@ -158,7 +157,7 @@ void WeekView::refresh()
 void WeekView::fitSheet()
 {
     const int width = m_scroll->viewport()->width();
-    m_sheet->resize(width, static_cast<WeekSheet *>(m_sheet)->heightFor(width));
+    m_sheet->resize(width, m_sheet->heightFor(width));
 }
 
 void WeekView::showEvent(QShowEvent *event)

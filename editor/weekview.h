@@ -11,6 +11,7 @@
 
 class Form2;
 class QScrollArea;
+class WeekSheet;
 class QTextStream;
 
 namespace qmv::week {
@@ -55,7 +56,7 @@ private:
     QStringList m_notes;
     std::unique_ptr<qmv::week::WeekPage> m_page;
     QScrollArea *m_scroll = nullptr;
-    QWidget *m_sheet = nullptr;
+    WeekSheet *m_sheet = nullptr;
     QTimer m_refreshTimer;
 };
 
