@@ -179,11 +179,11 @@ bool confirmDownload()
     const QList<Finding> found = findings(file);
     if (found.isEmpty())
         return true;
-    // The message window holds about three lines: the first finding, and where to see them all.
-    QString message = found.first().toString();
+    // The message window holds three lines: the first finding, the question, and how many more
+    // the week view (Ctrl+T) lists.
+    QString message = found.first().toString() + QStringLiteral("\r\nDownload anyway?");
     if (found.size() > 1)
-        message += QStringLiteral("\r\n(and %1 more; Ctrl+T shows the week)").arg(found.size() - 1);
-    message += QStringLiteral("\r\nDownload anyway?");
+        message += QStringLiteral(" (%1 more: Ctrl+T)").arg(found.size() - 1);
     return ShowMessageBox(message, QStringLiteral("qmv Download"), msgbox::OkCancel,
                           msgbox::QuestionIcon) == frmMsgBox::Ok;
 }

@@ -85,26 +85,32 @@ private slots:
 
     void downloadAsksWhenRowsWouldNotBeSent_data()
     {
+        QTest::addColumn<int>("lostRows"); // rows with times after the empty one
         QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("downloads");
-        QTest::newRow("cancelgoesback") << "cmdCancel" << 0;
-        QTest::newRow("okdownloadsanyway") << "cmdOK" << 1;
+        QTest::addColumn<QString>("more");
+        QTest::newRow("cancelgoesback") << 1 << "cmdCancel" << 0 << "";
+        QTest::newRow("okdownloadsanyway") << 2 << "cmdOK" << 1 << " (1 more: Ctrl+T)";
     }
 
     void downloadAsksWhenRowsWouldNotBeSent()
     {
+        QFETCH(int, lostRows);
         QFETCH(QString, answer);
         QFETCH(int, downloads);
+        QFETCH(QString, more);
         click("cmdNextProgram");
         click("cmdNextProgram");
-        setRow(2, "10:00|ON|CONT|5");
+        for (int row = 2; row < 2 + lostRows; ++row)
+            setRow(row, "10:00|ON|CONT|5");
         QSignalSpy requested(m_form.get(), &Form2::downloadRequested);
         QVERIFY(requested.isValid());
         m_answerer->queue(answer);
         click("cmdDownload");
         QCOMPARE(m_answerer->messages(),
                  QStringList{"program 3, row 3: not sent: it comes after row 1, where the program "
-                             "ends\r\nDownload anyway?"});
+                             "ends\r\nDownload anyway?" +
+                             more});
         QCOMPARE(requested.count(), downloads);
     }
 };
