@@ -249,6 +249,11 @@ int printWeekToPdf(const QString &programFile, const QString &pdfPath, QTextStre
         err << error << Qt::endl;
         return 2;
     }
+    // A slip of the command line must not turn the program file into its own printout.
+    if (QFileInfo(pdfPath).canonicalFilePath() == QFileInfo(programFile).canonicalFilePath()) {
+        err << QStringLiteral("%1 is the program file itself").arg(pdfPath) << Qt::endl;
+        return 2;
+    }
     const QString title = QFileInfo(programFile).fileName();
     const auto page =
         makePage(weekPlan(file->programs, file->schedule), findingTexts(*file), title);

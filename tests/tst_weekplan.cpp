@@ -43,6 +43,12 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class tst_WeekPlan : public QObject
@@ -166,43 +172,46 @@ private slots:
 
     void pdf_data()
     {
-        QTest::addColumn<QByteArray>("bytes");  // empty: no file at all
-        QTest::addColumn<QString>("pdfFolder"); // where the PDF goes, under the test's folder
+        QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
+        QTest::addColumn<QString>("pdfName");  // where the PDF goes, in the test's folder
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("text"); // what the PDF's text holds; %1 is today
-        QTest::newRow("week") << Week << "" << 0 << QStringList{"week1.qmv",
-                                                                "printed %1",
-                                                                "Wednesday",
-                                                                "Sunday",
-                                                                "B1 P1",
-                                                                "B2 P2",
-                                                                "09:00",
-                                                                "PULSE 10 s",
-                                                                "not sent: P1 row 5",
-                                                                "Bell 2, Sun holds"};
-        QTest::newRow("missingfile") << QByteArray() << "" << 2 << QStringList();
-        QTest::newRow("damagedfile") << Week.left(40) << "" << 2 << QStringList();
-        QTest::newRow("nosuchfolder") << Week << "absent/" << 2 << QStringList();
+        QTest::newRow("week") << Week << "week.pdf" << 0 << QStringList{"week1.qmv",
+                                                                        "printed %1",
+                                                                        "Wednesday",
+                                                                        "Sunday",
+                                                                        "B1 P1",
+                                                                        "B2 P2",
+                                                                        "09:00",
+                                                                        "PULSE 10 s",
+                                                                        "not sent: P1 row 5",
+                                                                        "Bell 2, Sun holds"};
+        QTest::newRow("missingfile") << QByteArray() << "week.pdf" << 2 << QStringList();
+        QTest::newRow("damagedfile") << Week.left(40) << "week.pdf" << 2 << QStringList();
+        QTest::newRow("nosuchfolder") << Week << "absent/week.pdf" << 2 << QStringList();
+        QTest::newRow("outputisprogramfile") << Week << "week1.qmv" << 2 << QStringList();
     }
 
     void pdf()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(QString, pdfFolder);
+        QFETCH(QString, pdfName);
         QFETCH(int, exitCode);
         QFETCH(QStringList, text);
         const QString file = m_dir.filePath("week1.qmv");
-        const QString pdf = m_dir.filePath(pdfFolder + "week.pdf");
-        QFile::remove(file);
+        const QString pdf = m_dir.filePath(pdfName);
         QFile::remove(pdf);
+        QFile::remove(file);
         QVERIFY(bytes.isEmpty() || writeFile(file, bytes));
         QString errors;
         QTextStream err(&errors);
-        if (!pdfFolder.isEmpty())
+        if (pdfName.contains('/'))
             QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
         QCOMPARE(qmv::week::printWeekToPdf(file, pdf, err), exitCode);
         QCOMPARE(errors.isEmpty(), exitCode == 0);
-        QCOMPARE(QFile::exists(pdf), exitCode == 0);
+        QCOMPARE(readAll(pdf).startsWith("%PDF"), exitCode == 0);
+        if (!bytes.isEmpty())
+            QCOMPARE(readAll(file), bytes);
         if (exitCode != 0)
             return;
         const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
