@@ -156,6 +156,14 @@ Form2::Form2(bool pgmEditing, const QString &fileProgFile, const QString &filePr
     createControls();
 }
 
+// The tables' models are deleted after this part of the window is gone and report their own
+// emptying on the way; nothing of the editor may run for that.
+Form2::~Form2()
+{
+    for (CellGrid *grid : {Grid1, Grid2})
+        grid->model()->disconnect(this);
+}
+
 void Form2::createControls()
 {
     cmdPrevPgm = makeButton(this, QStringLiteral("cmdPrevPgm"), QStringLiteral("Previous"),
