@@ -12,31 +12,42 @@ namespace qmv::check {
 namespace {
 
 const QString On = QStringLiteral("ON");
-const QString Pulse = QStringLiteral("PULSE");
+const QString Off = QStringLiteral("OFF");
 
-QString sentTime(const QByteArray &command)
+// The flag byte's bits: a cleared bit means "yes".
+constexpr int LightOnBit = 128;
+constexpr int LightOffBit = 64;
+constexpr int Bell2Bit = 32;
+constexpr int Bell1Bit = 16;
+constexpr int PulseBit = 8;
+
+QString ringText(const BellRowEncoding &encoded)
 {
-    return QString::fromLatin1(command.mid(1, 5));
+    if (encoded.outcome != BellRowEncoding::Send)
+        return encoded.reason;
+    const SentRow sent = readBack(encoded.command);
+    return QStringLiteral("%1 %2 s")
+        .arg(sent.pulse ? QStringLiteral("PULSE") : QStringLiteral("CONT"))
+        .arg(sent.seconds);
 }
 
-// Both bells ring with one pulse bit and bell 1's seconds; a bell 2 whose own cells say otherwise
-// rings differently from what the table shows.
-QString sharedRingMismatch(const QStringList &cells)
+// Both bells ring with one pulse bit and bell 1's seconds. Each bell's cells are encoded as if it
+// rang alone, so what counts as a bell's own ring is the download's rule too.
+QString sharedRingMismatch(const QStringList &cells, const QByteArray &command)
 {
-    const auto cell = [&cells](int column) { return bell::trimBlanks(cells.value(column)); };
-    if (cell(bell::Cond1Column) != On || cell(bell::Cond2Column) != On)
+    if (cells.value(bell::Cond1Column).trimmed() != On ||
+        cells.value(bell::Cond2Column).trimmed() != On)
         return {};
-    const bool pulse1 = cell(bell::Action1Column) == Pulse;
-    const bool pulse2 = cell(bell::Action2Column) == Pulse;
-    const long long seconds1 = roundHalfEven(leadingNumber(cells.value(bell::Seconds1Column)));
-    const long long seconds2 = roundHalfEven(leadingNumber(cells.value(bell::Seconds2Column)));
-    if (pulse1 == pulse2 && seconds1 == seconds2)
+    QStringList bell1Alone = cells;
+    bell1Alone[bell::Cond2Column] = Off;
+    QStringList bell2Alone = cells;
+    bell2Alone[bell::Cond1Column] = Off;
+    const QString ring1 = ringText(encodeBellRow(bell1Alone));
+    const QString ring2 = ringText(encodeBellRow(bell2Alone));
+    if (ring1 == ring2)
         return {};
-    const auto ring = [](bool pulse, long long seconds) {
-        return QStringLiteral("%1 %2 s").arg(pulse ? Pulse : QStringLiteral("CONT")).arg(seconds);
-    };
-    return QStringLiteral("both bells ring %1 (bell 1 says %2, bell 2 says %3)")
-        .arg(ring(pulse1 || pulse2, seconds1), ring(pulse1, seconds1), ring(pulse2, seconds2));
+    return QStringLiteral("both bells ring %1 (bell 1: %2; bell 2: %3)")
+        .arg(ringText({BellRowEncoding::Send, command, {}}), ring1, ring2);
 }
 
 } // namespace
@@ -49,7 +60,7 @@ QList<RowFate> rowFates(const CellTable &program)
     for (int r = 0; r < program.rowCount(); ++r) {
         const QStringList &cells = program.rows.at(r);
         RowFate fate;
-        fate.hasTime = !bell::trimBlanks(cells.value(bell::TimeColumn)).isEmpty();
+        fate.hasTime = !cells.value(bell::TimeColumn).trimmed().isEmpty();
         if (endRow >= 0) {
             fate.kind = RowFate::AfterEnd;
             fate.why =
@@ -76,6 +87,20 @@ QList<RowFate> rowFates(const CellTable &program)
         fates.append(fate);
     }
     return fates;
+}
+
+SentRow readBack(const QByteArray &command)
+{
+    const int flags = command.mid(6, 3).toInt();
+    SentRow sent;
+    sent.time = QString::fromLatin1(command.mid(1, 5));
+    sent.bell1 = (flags & Bell1Bit) == 0;
+    sent.bell2 = (flags & Bell2Bit) == 0;
+    sent.pulse = (flags & PulseBit) == 0;
+    sent.seconds = command.mid(9).toInt();
+    sent.lightOn = (flags & LightOnBit) == 0;
+    sent.lightOff = !sent.lightOn && (flags & LightOffBit) == 0;
+    return sent;
 }
 
 std::optional<int> scheduledProgram(const CellTable &schedule, int bell, int day, QString *why)
@@ -113,12 +138,12 @@ QList<Finding> findings(const ProgramFile &file)
                     found.append({p + 1, r + 1, QStringLiteral("not sent: ") + fate.why});
                 continue;
             }
-            if (const QString mismatch = sharedRingMismatch(program.rows.at(r));
+            if (const QString mismatch = sharedRingMismatch(program.rows.at(r), fate.command);
                 !mismatch.isEmpty())
                 found.append({p + 1, r + 1, mismatch});
             if (previous >= 0) {
-                const QString time = sentTime(fate.command);
-                const QString before = sentTime(fates.at(previous).command);
+                const QString time = readBack(fate.command).time;
+                const QString before = readBack(fates.at(previous).command).time;
                 if (time == before)
                     found.append(
                         {p + 1, r + 1,

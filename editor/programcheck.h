@@ -9,7 +9,6 @@
 #include <optional>
 
 class QTextStream;
-class QWidget;
 
 // What the download will make of the tables, told before anything reaches the controller: which
 // rows it sends, which it leaves out and why, and what else in the tables is likely a mistake.
@@ -34,6 +33,20 @@ struct RowFate
 };
 
 QList<RowFate> rowFates(const CellTable &program);
+
+// A bell row command read back the way the controller reads it: one pulse bit and one ring time
+// for both bells.
+struct SentRow
+{
+    QString time;
+    bool bell1 = false;
+    bool bell2 = false;
+    bool pulse = false;
+    int seconds = 0;
+    bool lightOn = false;
+    bool lightOff = false;
+};
+SentRow readBack(const QByteArray &command);
 
 // The program the schedule gives `bell` (0 or 1) on `day` (0 Monday to 6 Sunday), or nothing,
 // with `why` saying what the cell holds instead.

@@ -12,38 +12,6 @@ namespace qmv::week {
 
 namespace {
 
-// The flag byte as the controller reads it: a cleared bit means "yes".
-constexpr int LightOnBit = 128;
-constexpr int LightOffBit = 64;
-constexpr int Bell2Bit = 32;
-constexpr int Bell1Bit = 16;
-constexpr int PulseBit = 8;
-
-struct Decoded
-{
-    Ring bell1, bell2;
-    Light light = Light::Unchanged;
-};
-
-// Reads back the bell row command, so the plan shows what the controller gets rather than what
-// the cells say (both bells share one pulse bit and bell 1's seconds).
-Decoded decode(const QByteArray &command)
-{
-    const int flags = command.mid(6, 3).toInt();
-    const int seconds = command.mid(9).toInt();
-    const bool pulse = (flags & PulseBit) == 0;
-    Decoded decoded;
-    if ((flags & Bell1Bit) == 0)
-        decoded.bell1 = {true, pulse, seconds};
-    if ((flags & Bell2Bit) == 0)
-        decoded.bell2 = {true, pulse, seconds};
-    if ((flags & LightOnBit) == 0)
-        decoded.light = Light::On;
-    else if ((flags & LightOffBit) == 0)
-        decoded.light = Light::Off;
-    return decoded;
-}
-
 // Times that are not clock times go after every clock time.
 QString sortKey(const QString &time)
 {
@@ -77,16 +45,22 @@ WeekPlan weekPlan(const std::array<CellTable, ProgramCount> &programs, const Cel
                 event.program = p;
                 event.row = r + 1;
                 if (fate.kind == check::RowFate::Sent) {
-                    const Decoded decoded = decode(fate.command);
-                    event.time = QString::fromLatin1(fate.command.mid(1, 5));
-                    event.bell1 = forBell1 ? decoded.bell1 : Ring();
-                    event.bell2 = forBell2 ? decoded.bell2 : Ring();
-                    event.light = decoded.light;
+                    // What the controller gets, not what the cells say.
+                    const check::SentRow sent = check::readBack(fate.command);
+                    event.time = sent.time;
+                    if (forBell1 && sent.bell1)
+                        event.bell1 = {true, sent.pulse, sent.seconds};
+                    if (forBell2 && sent.bell2)
+                        event.bell2 = {true, sent.pulse, sent.seconds};
+                    if (sent.lightOn)
+                        event.light = Light::On;
+                    else if (sent.lightOff)
+                        event.light = Light::Off;
                     // A row that does nothing today is left out.
                     if (!event.bell1.rings && !event.bell2.rings && event.light == Light::Unchanged)
                         continue;
                 } else if (fate.hasTime) {
-                    event.time = bell::trimBlanks(programs[p - 1].rows.at(r).value(0));
+                    event.time = programs[p - 1].rows.at(r).value(bell::TimeColumn).trimmed();
                     event.notSent = fate.why;
                 } else {
                     continue;

@@ -139,9 +139,13 @@ private slots:
                            "program 3, row 3: the time 08:00 repeats row 2"}
             << 1;
         QTest::newRow("bell2ringslikebell1")
-            << fileBytes({{"08:00|ON|CONT|5|ON|PULSE|9|OC"}}, AllOnes)
-            << QStringList{row.arg(1) + "both bells ring PULSE 5 s (bell 1 says CONT 5 s, bell 2 "
-                                        "says PULSE 9 s)"}
+            << fileBytes({{"08:00|ON|CONT|5|ON|PULSE|9|OC",
+                           "09:00|ON|CONT|5|ON|CONT|99999999999999999999|OC"}},
+                         AllOnes)
+            << QStringList{row.arg(1) + "both bells ring PULSE 5 s (bell 1: CONT 5 s; bell 2: "
+                                        "PULSE 9 s)",
+                           row.arg(2) + "both bells ring CONT 5 s (bell 1: CONT 5 s; bell 2: the "
+                                        "seconds \"99999999999999999999\" are not from 0 to 255)"}
             << 1;
         QTest::newRow("schedulenotaprogram")
             << fileBytes({}, {"1|1|4|1|1|1|1", "1|1|1|1|1|1| "})
