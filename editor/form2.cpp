@@ -6,8 +6,10 @@
 #include "lifecycle.h"
 #include "msgbox.h"
 #include "paths.h"
+#include "programcheck.h"
 #include "schedulerules.h"
 #include "twips.h"
+#include "weekview.h"
 #include "widgetstyle.h"
 
 #include <QClipboard>
@@ -154,6 +156,14 @@ Form2::Form2(bool pgmEditing, const QString &fileProgFile, const QString &filePr
     createControls();
 }
 
+// The tables' models are deleted after this part of the window is gone and report their own
+// emptying on the way; nothing of the editor may run for that.
+Form2::~Form2()
+{
+    for (CellGrid *grid : {Grid1, Grid2})
+        grid->model()->disconnect(this);
+}
+
 void Form2::createControls()
 {
     cmdPrevPgm = makeButton(this, QStringLiteral("cmdPrevPgm"), QStringLiteral("Previous"),
@@ -219,12 +229,16 @@ void Form2::createControls()
     // A save covers the tables as they were; any later change to a cell, a row added or removed,
     // or another program loaded means DOWNLOAD must write what the screen shows again.
     for (CellGrid *grid : {Grid1, Grid2}) {
-        const auto unsaved = [this] { pgmSaved = false; };
+        const auto unsaved = [this] {
+            pgmSaved = false;
+            emit tablesEdited();
+        };
         connect(grid->model(), &QAbstractItemModel::dataChanged, this, unsaved);
         connect(grid->model(), &QAbstractItemModel::rowsInserted, this, unsaved);
         connect(grid->model(), &QAbstractItemModel::rowsRemoved, this, unsaved);
         connect(grid->model(), &QAbstractItemModel::modelReset, this, unsaved);
     }
+    qmv::week::attachWeekView(this, m_fileProgFileTitle);
 }
 
 void Form2::createHeaderLabels()
@@ -708,7 +722,20 @@ void Form2::downloadClicked()
     // Until the tables change after a save, program 3's working file holds what they show.
     if (!pgmSaved && !writeShownProgram(QStringLiteral("qmv Download")))
         return;
+    // The user may rather go back and mend what would not reach the controller as shown.
+    if (!qmv::check::confirmDownload())
+        return;
     emit downloadRequested();
+}
+
+qmv::CellTable Form2::shownBellTable() const
+{
+    return Grid1->contents();
+}
+
+qmv::CellTable Form2::shownSchedule() const
+{
+    return Grid2->contents();
 }
 
 bool Form2::writeShownProgram(const QString &title)

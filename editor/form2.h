@@ -2,6 +2,10 @@
 
 #include <QWidget>
 
+namespace qmv {
+struct CellTable;
+}
+
 class CellGrid;
 class QLabel;
 class QLineEdit;
@@ -16,6 +20,7 @@ class Form2 : public QWidget
 public:
     Form2(bool pgmEditing, const QString &fileProgFile, const QString &fileProgFileTitle,
           QWidget *parent = nullptr);
+    ~Form2() override;
 
     // Fills the tables and writes the working files. False when the window must not open:
     // the program file could not be read (the user has been told why), a working file could
@@ -33,7 +38,13 @@ public:
     int pgmCurrent = 1;
     bool pgmSaved = false;
 
+    // The shown program and the schedule as the screen has them, saved or not.
+    qmv::CellTable shownBellTable() const;
+    qmv::CellTable shownSchedule() const;
+
 signals:
+    // A cell of either table, a row or the program shown has changed.
+    void tablesEdited();
     // DOWNLOAD has brought the working files up to date; the download window reads them.
     void downloadRequested();
 

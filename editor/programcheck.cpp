@@ -1,0 +1,216 @@
+#include "programcheck.h"
+
+#include "bellrules.h"
+#include "msgbox.h"
+#include "rowencoding.h"
+
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace qmv::check {
+
+namespace {
+
+const QString On = QStringLiteral("ON");
+const QString Off = QStringLiteral("OFF");
+
+// The flag byte's bits: a cleared bit means "yes".
+constexpr int LightOnBit = 128;
+constexpr int LightOffBit = 64;
+constexpr int Bell2Bit = 32;
+constexpr int Bell1Bit = 16;
+constexpr int PulseBit = 8;
+
+QString ringText(const BellRowEncoding &encoded)
+{
+    if (encoded.outcome != BellRowEncoding::Send)
+        return encoded.reason;
+    const SentRow sent = readBack(encoded.command);
+    return QStringLiteral("%1 %2 s")
+        .arg(sent.pulse ? QStringLiteral("PULSE") : QStringLiteral("CONT"))
+        .arg(sent.seconds);
+}
+
+// Both bells ring with one pulse bit and bell 1's seconds. Each bell's cells are encoded as if it
+// rang alone, so what counts as a bell's own ring is the download's rule too.
+QString sharedRingMismatch(const QStringList &cells, const QByteArray &command)
+{
+    if (cells.value(bell::Cond1Column).trimmed() != On ||
+        cells.value(bell::Cond2Column).trimmed() != On)
+        return {};
+    QStringList bell1Alone = cells;
+    bell1Alone[bell::Cond2Column] = Off;
+    QStringList bell2Alone = cells;
+    bell2Alone[bell::Cond1Column] = Off;
+    const QString ring1 = ringText(encodeBellRow(bell1Alone));
+    const QString ring2 = ringText(encodeBellRow(bell2Alone));
+    if (ring1 == ring2)
+        return {};
+    return QStringLiteral("both bells ring %1 (bell 1: %2; bell 2: %3)")
+        .arg(ringText({BellRowEncoding::Send, command, {}}), ring1, ring2);
+}
+
+} // namespace
+
+QList<RowFate> rowFates(const CellTable &program)
+{
+    QList<RowFate> fates;
+    fates.reserve(program.rowCount());
+    int endRow = -1;
+    for (int r = 0; r < program.rowCount(); ++r) {
+        const QStringList &cells = program.rows.at(r);
+        RowFate fate;
+        fate.hasTime = !cells.value(bell::TimeColumn).trimmed().isEmpty();
+        if (endRow >= 0) {
+            fate.kind = RowFate::AfterEnd;
+            fate.why =
+                QStringLiteral("it comes after row %1, where the program ends").arg(endRow + 1);
+            fates.append(fate);
+            continue;
+        }
+        const BellRowEncoding encoded = encodeBellRow(cells);
+        switch (encoded.outcome) {
+        case BellRowEncoding::Send:
+            fate.kind = RowFate::Sent;
+            fate.command = encoded.command;
+            break;
+        case BellRowEncoding::Refused:
+            fate.kind = RowFate::Refused;
+            fate.why = encoded.reason;
+            break;
+        case BellRowEncoding::EndOfProgram:
+            endRow = r;
+            fate.why = QStringLiteral("the time \"%1\" is shorter than hh:mm and ends the program")
+                           .arg(cells.value(bell::TimeColumn));
+            break;
+        }
+        fates.append(fate);
+    }
+    return fates;
+}
+
+SentRow readBack(const QByteArray &command)
+{
+    const int flags = command.mid(6, 3).toInt();
+    SentRow sent;
+    sent.time = QString::fromLatin1(command.mid(1, 5));
+    sent.bell1 = (flags & Bell1Bit) == 0;
+    sent.bell2 = (flags & Bell2Bit) == 0;
+    sent.pulse = (flags & PulseBit) == 0;
+    sent.seconds = command.mid(9).toInt();
+    sent.lightOn = (flags & LightOnBit) == 0;
+    sent.lightOff = !sent.lightOn && (flags & LightOffBit) == 0;
+    return sent;
+}
+
+std::optional<int> scheduledProgram(const CellTable &schedule, int bell, int day, QString *why)
+{
+    // The download's own rule for a schedule row, asked about this one cell: every other day
+    // holds a program it takes.
+    QStringList cells(ScheduleColumns, QStringLiteral("1"));
+    cells[day] = schedule.rows.value(bell).value(day);
+    const std::optional<QByteArray> command = scheduleRowCommand(cells, bell, why);
+    if (!command)
+        return std::nullopt;
+    return command->at(day) - '0';
+}
+
+QString Finding::toString() const
+{
+    if (program == 0)
+        return QStringLiteral("schedule: ") + what;
+    if (row == 0)
+        return QStringLiteral("program %1: %2").arg(program).arg(what);
+    return QStringLiteral("program %1, row %2: %3").arg(program).arg(row).arg(what);
+}
+
+QList<Finding> findings(const ProgramFile &file)
+{
+    QList<Finding> found;
+    for (int p = 0; p < ProgramCount; ++p) {
+        const CellTable &program = file.programs[p];
+        const QList<RowFate> fates = rowFates(program);
+        int previous = -1; // the last row sent before this one
+        for (int r = 0; r < fates.size(); ++r) {
+            const RowFate &fate = fates.at(r);
+            if (fate.kind != RowFate::Sent) {
+                if (fate.hasTime)
+                    found.append({p + 1, r + 1, QStringLiteral("not sent: ") + fate.why});
+                continue;
+            }
+            if (const QString mismatch = sharedRingMismatch(program.rows.at(r), fate.command);
+                !mismatch.isEmpty())
+                found.append({p + 1, r + 1, mismatch});
+            if (previous >= 0) {
+                const QString time = readBack(fate.command).time;
+                const QString before = readBack(fates.at(previous).command).time;
+                if (time == before)
+                    found.append(
+                        {p + 1, r + 1,
+                         QStringLiteral("the time %1 repeats row %2").arg(time).arg(previous + 1)});
+                else if (time < before)
+                    found.append({p + 1, r + 1,
+                                  QStringLiteral("the time %1 comes after %2 in row %3")
+                                      .arg(time, before)
+                                      .arg(previous + 1)});
+            }
+            previous = r;
+        }
+    }
+    for (int bell = 0; bell < ScheduleRows; ++bell) {
+        for (int day = 0; day < ScheduleColumns; ++day) {
+            QString why;
+            if (!scheduledProgram(file.schedule, bell, day, &why))
+                found.append({0, 0, why});
+        }
+    }
+    return found;
+}
+
+int checkProgramFile(const QString &programFile, QTextStream &out)
+{
+    QByteArray bytes;
+    if (const QString why = readFile(programFile, &bytes); !why.isEmpty()) {
+        out << why << Qt::endl;
+        return 2;
+    }
+    QString damaged;
+    const std::optional<ProgramFile> file = readProgramFile(programFile, &damaged);
+    if (!file) {
+        out << damaged << Qt::endl;
+        return 1;
+    }
+    const QList<Finding> found = findings(*file);
+    for (const Finding &finding : found)
+        out << finding.toString() << Qt::endl;
+    if (found.isEmpty())
+        out << QFileInfo(programFile).fileName() << ": no findings" << Qt::endl;
+    return found.isEmpty() ? 0 : 1;
+}
+
+bool confirmDownload()
+{
+    ProgramFile file;
+    for (int n = 1; n <= ProgramCount; ++n) {
+        QString error;
+        const std::optional<WorkingProgram> working = readWorkingFile(n, n == ProgramCount, &error);
+        // The download window reports an unreadable working file itself.
+        if (!working)
+            return true;
+        file.programs[n - 1] = working->bell;
+        if (working->schedule)
+            file.schedule = *working->schedule;
+    }
+    const QList<Finding> found = findings(file);
+    if (found.isEmpty())
+        return true;
+    // The message window holds three lines: the first finding, the question, and how many more
+    // the week view (Ctrl+T) lists.
+    QString message = found.first().toString() + QStringLiteral("\r\nDownload anyway?");
+    if (found.size() > 1)
+        message += QStringLiteral(" (%1 more: Ctrl+T)").arg(found.size() - 1);
+    return ShowMessageBox(message, QStringLiteral("qmv Download"), msgbox::OkCancel,
+                          msgbox::QuestionIcon) == frmMsgBox::Ok;
+}
+
+} // namespace qmv::check

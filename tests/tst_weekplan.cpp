@@ -1,0 +1,238 @@
+#include "programcheck.h"
+#include "weekplan.h"
+#include "weekview.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// A program file written out by hand: rows with '|' between their cells, schedule rows too.
+QByteArray fileBytes(const QList<QStringList> &programs, const QStringList &schedule)
+{
+    QByteArray bytes;
+    for (int p = 0; p < 3; ++p) {
+        QStringList rows = programs.value(p);
+        if (rows.isEmpty())
+            rows = QStringList{"|OFF|CONT||OFF|CONT||OC"};
+        bytes += ":P" + QByteArray::number(p + 1) + "\r\n" + QByteArray::number(rows.size()) +
+                 "\r\n" + rows.join('\r').replace('|', '\t').toLatin1() + "\r\n";
+    }
+    return bytes + "\r\n\r\n\r\n2\r\n" + schedule.join('\r').replace('|', '\t').toLatin1() + "\r\n";
+}
+
+const QStringList AllOnes = {"1|1|1|1|1|1|1", "1|1|1|1|1|1|1"};
+
+// All three programs and a schedule that mixes them: bell 2 follows program 2 on Wednesday and
+// Thursday while bell 1 stays on program 1, both take program 2 on Saturday, and on Sunday bell 2
+// has no program.
+const QByteArray Week =
+    fileBytes({{"08:00|ON|CONT|5|ON|CONT|5|ON", "10:15|ON|PULSE|3|OFF|CONT||OC",
+                "12:00|ON|CONT|10|ON|PULSE|20|OFF", "|OFF|CONT||OFF|CONT||OC",
+                "14:00|ON|CONT|5|OFF|CONT||OC"},
+               {"09:00|OFF|CONT||ON|CONT|4|OC", "07:30|ON|PULSE|2|OFF|CONT||OC",
+                "11:00|OFF|CONT||OFF|CONT||ON", "25:00|ON|CONT|5|OFF|CONT||OC"},
+               {"13:00|ON|CONT|300|OFF|CONT||OC", "13:30|ON|CONT|7|OFF|CONT||OC"}},
+              {"1|1|1|1|1|2|3", "1|1|2|2|1|2|x"});
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class tst_WeekPlan : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+private slots:
+    void week_data()
+    {
+        QTest::addColumn<int>("day");
+        QTest::addColumn<QString>("programs"); // bell 1's and bell 2's
+        QTest::addColumn<QStringList>("events");
+        const QString afterEnd = "not sent: it comes after row 4, where the program ends";
+        const QStringList program1 = {
+            "08:00 P1 B1 CONT 5 s B2 CONT 5 s ON", "10:15 P1 B1 PULSE 3 s OC",
+            "12:00 P1 B1 PULSE 10 s B2 PULSE 10 s OFF", "14:00 P1 row 5 " + afterEnd};
+        QTest::newRow("sameprogramforbothbells") << 0 << "1/1" << program1;
+        QTest::newRow("fridaylikemonday") << 4 << "1/1" << program1;
+        QTest::newRow("bellsfollowdifferentprograms")
+            << 2 << "1/2"
+            << QStringList{"08:00 P1 B1 CONT 5 s ON",
+                           "09:00 P2 B2 CONT 4 s OC",
+                           "10:15 P1 B1 PULSE 3 s OC",
+                           "11:00 P2 ON",
+                           "12:00 P1 B1 PULSE 10 s OFF",
+                           "14:00 P1 row 5 " + afterEnd,
+                           "25:00 P2 row 4 not sent: the time \"25:00\" is not a time hh:mm"};
+        QTest::newRow("rowsoutoforderaresorted")
+            << 5 << "2/2"
+            << QStringList{"07:30 P2 B1 PULSE 2 s OC", "09:00 P2 B2 CONT 4 s OC", "11:00 P2 ON",
+                           "25:00 P2 row 4 not sent: the time \"25:00\" is not a time hh:mm"};
+        QTest::newRow("nonprogramleavesbell2silent")
+            << 6 << "3/0"
+            << QStringList{"13:00 P3 row 1 not sent: the seconds \"300\" are not from 0 to 255",
+                           "13:30 P3 B1 CONT 7 s OC"};
+    }
+
+    void week()
+    {
+        QFETCH(int, day);
+        QFETCH(QString, programs);
+        QFETCH(QStringList, events);
+        qmv::ParseError error;
+        const auto file = qmv::parseProgramFile(Week, &error);
+        QVERIFY2(file, qPrintable(error.toString()));
+        const qmv::week::WeekPlan plan = qmv::week::weekPlan(file->programs, file->schedule);
+        const qmv::week::Day &got = plan.days[day];
+        QCOMPARE(QStringLiteral("%1/%2").arg(got.bell1Program).arg(got.bell2Program), programs);
+        QStringList texts;
+        for (const qmv::week::Event &event : got.events)
+            texts.append(qmv::week::eventText(event));
+        QCOMPARE(texts, events);
+        QCOMPARE(plan.scheduleNotSent, QString("Bell 2, Sun holds \"x\", not a program 1, 2 or 3"));
+    }
+
+    void check_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");  // empty: no file at all
+        QTest::addColumn<QStringList>("lines"); // %1 stands for the file's path
+        QTest::addColumn<int>("exitCode");
+        const QString row = "program 1, row %1: ";
+        QTest::newRow("clean") << fileBytes({{"08:00|ON|CONT|5|OFF|CONT||OC"}}, AllOnes)
+                               << QStringList{"x.qmv: no findings"} << 0;
+        QTest::newRow("rowafteremptytime")
+            << fileBytes({{"08:00|ON|CONT|5|OFF|CONT||OC", "|OFF|CONT||OFF|CONT||OC",
+                           "09:00|ON|CONT|5|OFF|CONT||OC"}},
+                         AllOnes)
+            << QStringList{row.arg(3) + "not sent: it comes after row 2, where the program ends"}
+            << 1;
+        QTest::newRow("shorttime")
+            << fileBytes({{"7:45|ON|CONT|5|OFF|CONT||OC"}}, AllOnes)
+            << QStringList{row.arg(1) + "not sent: the time \"7:45\" is shorter than "
+                                        "hh:mm and ends the program"}
+            << 1;
+        QTest::newRow("secondsabove255")
+            << fileBytes({{}, {"08:00|OFF|CONT||ON|CONT|256|OC"}}, AllOnes)
+            << QStringList{"program 2, row 1: not sent: the seconds \"256\" are not from 0 to 255"}
+            << 1;
+        QTest::newRow("timesoutoforderandrepeated")
+            << fileBytes({{},
+                          {},
+                          {"09:00|ON|CONT|5|OFF|CONT||OC", "08:00|OFF|CONT||OFF|CONT||ON",
+                           "08:00|OFF|CONT||OFF|CONT||OFF"}},
+                         AllOnes)
+            << QStringList{"program 3, row 2: the time 08:00 comes after 09:00 in row 1",
+                           "program 3, row 3: the time 08:00 repeats row 2"}
+            << 1;
+        QTest::newRow("bell2ringslikebell1")
+            << fileBytes({{"08:00|ON|CONT|5|ON|PULSE|9|OC",
+                           "09:00|ON|CONT|5|ON|CONT|99999999999999999999|OC"}},
+                         AllOnes)
+            << QStringList{row.arg(1) + "both bells ring PULSE 5 s (bell 1: CONT 5 s; bell 2: "
+                                        "PULSE 9 s)",
+                           row.arg(2) + "both bells ring CONT 5 s (bell 1: CONT 5 s; bell 2: the "
+                                        "seconds \"99999999999999999999\" are not from 0 to 255)"}
+            << 1;
+        QTest::newRow("schedulenotaprogram")
+            << fileBytes({}, {"1|1|4|1|1|1|1", "1|1|1|1|1|1| "})
+            << QStringList{"schedule: Bell 1, Wed holds \"4\", not a program 1, 2 or 3",
+                           "schedule: Bell 2, Sun holds \" \", not a program 1, 2 or 3"}
+            << 1;
+        QTest::newRow("damaged") << fileBytes({}, AllOnes).left(40)
+                                 << QStringList{"%1 is damaged: line 5: the file has 5 lines, "
+                                                "not 14"}
+                                 << 1;
+        QTest::newRow("missing") << QByteArray()
+                                 << QStringList{"Cannot open %1: No such file or directory"} << 2;
+    }
+
+    void check()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, lines);
+        QFETCH(int, exitCode);
+        const QString path = m_dir.filePath("x.qmv");
+        QFile::remove(path);
+        QVERIFY(bytes.isEmpty() || writeFile(path, bytes));
+        QString output;
+        QTextStream out(&output);
+        QCOMPARE(qmv::check::checkProgramFile(path, out), exitCode);
+        QCOMPARE(output, lines.join('\n').replace("%1", path) + '\n');
+    }
+
+    void pdf_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: no file at all
+        QTest::addColumn<QString>("pdfName");  // where the PDF goes, in the test's folder
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("text"); // what the PDF's text holds; %1 is today
+        QTest::newRow("week") << Week << "week.pdf" << 0 << QStringList{"week1.qmv",
+                                                                        "printed %1",
+                                                                        "Wednesday",
+                                                                        "Sunday",
+                                                                        "B1 P1",
+                                                                        "B2 P2",
+                                                                        "09:00",
+                                                                        "PULSE 10 s",
+                                                                        "not sent: P1 row 5",
+                                                                        "Bell 2, Sun holds"};
+        QTest::newRow("missingfile") << QByteArray() << "week.pdf" << 2 << QStringList();
+        QTest::newRow("damagedfile") << Week.left(40) << "week.pdf" << 2 << QStringList();
+        QTest::newRow("nosuchfolder") << Week << "absent/week.pdf" << 2 << QStringList();
+        QTest::newRow("outputisprogramfile") << Week << "week1.qmv" << 2 << QStringList();
+    }
+
+    void pdf()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, pdfName);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, text);
+        const QString file = m_dir.filePath("week1.qmv");
+        const QString pdf = m_dir.filePath(pdfName);
+        QFile::remove(pdf);
+        QFile::remove(file);
+        QVERIFY(bytes.isEmpty() || writeFile(file, bytes));
+        QString errors;
+        QTextStream err(&errors);
+        if (pdfName.contains('/'))
+            QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
+        QCOMPARE(qmv::week::printWeekToPdf(file, pdf, err), exitCode);
+        QCOMPARE(errors.isEmpty(), exitCode == 0);
+        QCOMPARE(readAll(pdf).startsWith("%PDF"), exitCode == 0);
+        if (!bytes.isEmpty())
+            QCOMPARE(readAll(file), bytes);
+        if (exitCode != 0)
+            return;
+        const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+        if (pdftotext.isEmpty())
+            QSKIP("pdftotext (Debian package poppler-utils) is not installed");
+        QProcess process;
+        process.start(pdftotext, {"-layout", pdf, "-"});
+        QVERIFY(process.waitForFinished());
+        const QString got = QString::fromUtf8(process.readAllStandardOutput());
+        QCOMPARE(got.count('\f'), 1); // one page
+        for (const QString &part : text) {
+            const QString expected =
+                QString(part).replace("%1", QDate::currentDate().toString(Qt::ISODate));
+            QVERIFY2(got.contains(expected), qPrintable(expected + " missing from:\n" + got));
+        }
+    }
+};
+
+QTEST_MAIN(tst_WeekPlan)
+#include "tst_weekplan.moc"
