@@ -1,9 +1,12 @@
 #include "form1.h"
 #include "paths.h"
 #include "portchoice.h"
+#include "programcheck.h"
+#include "weekview.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTextStream>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +20,12 @@ void print(FILE *stream, const QString &text)
 {
     std::fputs(qPrintable(text), stream);
     std::fflush(stream);
+}
+
+int usageError(const QString &what)
+{
+    print(stderr, QStringLiteral("qmv: %1\nTry 'qmv --help' for the options.\n").arg(what));
+    return UsageError;
 }
 
 } // namespace
@@ -46,20 +55,31 @@ int main(int argc, char *argv[])
     const QCommandLineOption portOption(QStringLiteral("port"),
                                         QStringLiteral("The controller's serial port."),
                                         QStringLiteral("DEVICE"));
-    parser.addOptions({rootOption, portOption});
+    const QCommandLineOption checkOption(
+        QStringLiteral("check"),
+        QStringLiteral("Reports what in a program file would not reach the controller as written, "
+                       "one line each, and ends: exit code 0 when there is nothing to report, 1 "
+                       "with findings, 2 when the file cannot be read."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption printOption(
+        QStringLiteral("print"),
+        QStringLiteral("Writes the week at a glance of a program file as a PDF (see --output), "
+                       "without a window."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption outputOption(QStringLiteral("output"),
+                                          QStringLiteral("The PDF file --print writes."),
+                                          QStringLiteral("PDF"));
+    parser.addOptions({rootOption, portOption, checkOption, printOption, outputOption});
 
-    if (!parser.parse(arguments)) {
-        print(
-            stderr,
-            QStringLiteral("qmv: %1\nTry 'qmv --help' for the options.\n").arg(parser.errorText()));
-        return UsageError;
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        print(stderr, QStringLiteral("qmv: unexpected argument '%1'\nTry 'qmv --help' for the "
-                                     "options.\n")
-                          .arg(parser.positionalArguments().constFirst()));
-        return UsageError;
-    }
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'")
+                              .arg(parser.positionalArguments().constFirst()));
+    if (parser.isSet(checkOption) && parser.isSet(printOption))
+        return usageError(QStringLiteral("--check and --print go one at a time"));
+    if (parser.isSet(printOption) != parser.isSet(outputOption))
+        return usageError(QStringLiteral("--print and --output go together"));
     if (parser.isSet(helpOption)) {
         // Without an application object the parser cannot know the program's name.
         print(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"),
@@ -74,6 +94,21 @@ int main(int argc, char *argv[])
         qmv::paths::setDriveRoot(parser.value(rootOption));
     if (parser.isSet(portOption))
         qmv::port::setOverride(parser.value(portOption));
+
+    if (parser.isSet(checkOption)) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        return qmv::check::checkProgramFile(parser.value(checkOption), out);
+    }
+    if (parser.isSet(printOption)) {
+        // A page is drawn, never shown: no display is needed.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        QTextStream err(stderr);
+        return qmv::week::printWeekToPdf(parser.value(printOption), parser.value(outputOption),
+                                         err);
+    }
 
     QApplication app(argc, argv);
     // The name only: a display name would be appended to every window caption.

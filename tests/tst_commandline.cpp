@@ -25,7 +25,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("out"); // a line standard output must hold
+        QTest::addColumn<QString>("out"); // a text standard output must hold
         QTest::addColumn<QString>("err"); // a text standard error must hold
         QTest::newRow("version") << QStringList{"--version"} << 0 << QString("qmv " QMV_VERSION)
                                  << QString();
@@ -38,6 +38,19 @@ private slots:
             << QStringList{"--root"} << 2 << QString() << QString("Missing value after '--root'");
         QTest::newRow("stray argument") << QStringList{"week1.qmv"} << 2 << QString()
                                         << QString("unexpected argument 'week1.qmv'");
+        const QString corpus = QStringLiteral(QMV_CORPUS "/");
+        QTest::newRow("check: clean") << QStringList{"--check", corpus + "new-file.qmv"} << 0
+                                      << QString("new-file.qmv: no findings") << QString();
+        QTest::newRow("check: findings")
+            << QStringList{"--check", corpus + "edited.qmv"} << 1
+            << QString("program 1, row 2: both bells ring PULSE 10 s (bell 1: CONT 10 s; bell 2: "
+                       "PULSE 20 s)")
+            << QString();
+        QTest::newRow("check: missing file")
+            << QStringList{"--check", corpus + "none.qmv"} << 2 << QString("none.qmv") << QString();
+        QTest::newRow("print without output")
+            << QStringList{"--print", corpus + "edited.qmv"} << 2 << QString()
+            << QString("--print and --output go together");
     }
 
     void options()
@@ -52,13 +65,28 @@ private slots:
         QVERIFY(qmv.waitForFinished(10000));
         QCOMPARE(qmv.exitStatus(), QProcess::NormalExit);
         QTEST(qmv.exitCode(), "exitCode");
-        const QStringList lines = QString::fromLocal8Bit(qmv.readAllStandardOutput()).split('\n');
+        const QString outText = QString::fromLocal8Bit(qmv.readAllStandardOutput());
         QFETCH(QString, out);
-        if (!out.isEmpty())
-            QVERIFY2(lines.contains(out), qPrintable(lines.join('\n')));
+        QVERIFY2(outText.contains(out), qPrintable(outText));
         QFETCH(QString, err);
         const QString errText = QString::fromLocal8Bit(qmv.readAllStandardError());
         QVERIFY2(errText.contains(err), qPrintable(errText));
+    }
+
+    void printWritesThePdf()
+    {
+        const QString pdf = m_home.filePath("week.pdf");
+        QProcess qmv;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.remove("DISPLAY");
+        qmv.setProcessEnvironment(environment);
+        qmv.start(QMV_BINARY, {"--print", QMV_CORPUS "/edited.qmv", "--output", pdf});
+        QVERIFY(qmv.waitForFinished(20000));
+        QCOMPARE(qmv.exitCode(), 0);
+        QFile file(pdf);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.read(5) == "%PDF-");
     }
 
     void rootMakesTheFolders()
