@@ -56,11 +56,12 @@ private slots:
         QElapsedTimer wall;
         wall.start();
         double before = processorSeconds();
-        QVERIFY(QTest::qWaitFor([&] { return window->cmdContinue->isEnabled(); }, 60000));
+        QVERIFY(QTest::qWaitFor(
+            [&] { return window->findChild<QPushButton *>("cmdContinue")->isEnabled(); }, 60000));
         const double waited = double(wall.restart()) / 1e3;
         const double waitProcessor = processorSeconds() - before;
         before = processorSeconds();
-        window->cmdContinue->click();
+        window->findChild<QPushButton *>("cmdContinue")->click();
         const double seconds = double(wall.elapsed()) / 1e3;
 
         QCOMPARE(answerer.messages(), QStringList{QStringLiteral("System Programmed")});

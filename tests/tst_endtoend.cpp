@@ -69,14 +69,15 @@ private slots:
         click("cmdDownload");
 
         frmDownload *download = frmDownload::open();
-        QTRY_VERIFY_WITH_TIMEOUT(download->cmdContinue->isEnabled(), 20000);
-        download->txtTime->setText(QStringLiteral("08:30"));
-        download->comboWkDay->setCurrentIndex(2);
-        download->cmdContinue->click();
+        QTRY_VERIFY_WITH_TIMEOUT(download->findChild<QPushButton *>("cmdContinue")->isEnabled(),
+                                 20000);
+        download->findChild<QLineEdit *>("txtTime")->setText(QStringLiteral("08:30"));
+        download->findChild<QComboBox *>("comboWkDay")->setCurrentIndex(2);
+        download->findChild<QPushButton *>("cmdContinue")->click();
 
         QTRY_COMPARE(ended, 1);
         QCOMPARE(answerer.messages(), (QStringList{"Program saved...", "System Programmed"}));
-        QCOMPARE(sim.received(), QByteArray("BET08:303P1D07:4510305P2P3W13333333333333F"));
+        QTRY_COMPARE(sim.received(), QByteArray("BET08:303P1D07:4510305P2P3W13333333333333F"));
         download->close();
         frmDownload::setClock(nullptr);
         qmv::setEndHandler(nullptr);

@@ -3,6 +3,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 using Outcome = qmvComm::Outcome;
 using qmvtest::Simulator;
