@@ -345,7 +345,11 @@ void qmvComm::onError(QSerialPort::SerialPortError error)
         if (m_failed)
             return;
         m_failed = true;
-        m_error = m_port.errorString();
+        // The port's own text for a failed read is whatever errno last held (often a modem-line
+        // query's "Inappropriate ioctl for device"), not why it failed.
+        m_error = error == QSerialPort::WriteError
+                      ? m_port.errorString()
+                      : tr("the device can no longer be read; it may have been unplugged");
         // Replies that came with the failure still count.
         if (m_decoding)
             DecodeReply();

@@ -276,13 +276,13 @@ int main(int argc, char *argv[])
     // Raw at once: in the default canonical mode with echo the controller would read its own
     // replies back. The slave stays open for our whole life, or the master reads EIO whenever
     // the tool closes the port.
-    // Settings the tool must change, so only a tool that sets 9600,N,8,1 itself is answered.
+    // 9600,N,8,1 from the start: a port closing restores these, and the controller may read a
+    // command only after its sender has closed the port.
     termios raw{};
     tcgetattr(slave, &raw);
     cfmakeraw(&raw);
-    raw.c_cflag = (raw.c_cflag & ~CSIZE) | CS7 | PARENB | CSTOPB;
-    cfsetispeed(&raw, B4800);
-    cfsetospeed(&raw, B4800);
+    cfsetispeed(&raw, B9600);
+    cfsetospeed(&raw, B9600);
     tcsetattr(slave, TCSANOW, &raw);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
 
