@@ -399,8 +399,9 @@ private slots:
         QTest::newRow("end_waitingR")
             << QStringList{"--silent", "R"} << "" << QStringList() << QByteArray("B");
         // RETRY while the user checks the clock, after an erase confirmed late.
-        QTest::newRow("retry_checkingClock") << QStringList{"--answer-after", "A:2"} << "user"
-                                             << QStringList{NoA} << QByteArray("BEBE");
+        QTest::newRow("retry_checkingClock")
+            << QStringList{"--answer-after", "A:2", "--delay", "C:400"} << "user"
+            << QStringList{NoA} << QByteArray("BEBE");
         QTest::newRow("retry_waitingC")
             << QStringList{"--answer-after", "A:2"} << "" << QStringList{NoA} << QByteArray("BEBE");
         // The first erase is confirmed late: RETRY stays enabled through CONTINUE. The second
