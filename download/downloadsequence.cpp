@@ -5,29 +5,12 @@
 #include <QPointer>
 #include <QTimer>
 
-namespace qmv {
-
-QList<int> rowsAfterEnd(const CellTable &bell)
-{
-    QList<int> rows;
-    bool ended = false;
-    for (int row = 0; row < bell.rowCount(); ++row) {
-        const QStringList &cells = bell.rows.at(row);
-        ended = ended || encodeBellRow(cells).outcome == BellRowEncoding::EndOfProgram;
-        if (ended && !cells.value(0).trimmed().isEmpty())
-            rows.append(row);
-    }
-    return rows;
-}
-
-} // namespace qmv
-
 namespace {
 
 // "Program 2: rows 3, 4", or nothing when every row with a time is sent.
 QString rowsAfterEndText(int program, const qmv::CellTable &bell)
 {
-    const QList<int> rows = qmv::rowsAfterEnd(bell);
+    const QList<int> rows = qmv::rowsAfterEnd(bell.rows);
     if (rows.isEmpty())
         return {};
     QStringList numbers;

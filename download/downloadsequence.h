@@ -148,9 +148,3 @@ private:
     QStringList m_rowsNotSentAtStart;
     Transfer m_transfer;
 };
-
-namespace qmv {
-// The rows of a bell program that a transfer never reaches, because they follow the first row
-// whose time is empty or too short; only rows that hold a time count. Numbered from 0.
-QList<int> rowsAfterEnd(const CellTable &bell);
-} // namespace qmv

@@ -134,6 +134,19 @@ BellRowEncoding encodeBellRow(const QStringList &cells)
     return {BellRowEncoding::Send, command, {}};
 }
 
+QList<int> rowsAfterEnd(const QList<QStringList> &rows)
+{
+    QList<int> after;
+    bool ended = false;
+    for (int row = 0; row < rows.size(); ++row) {
+        const QStringList &cells = rows.at(row);
+        ended = ended || encodeBellRow(cells).outcome == BellRowEncoding::EndOfProgram;
+        if (ended && !cells.value(0).trimmed().isEmpty())
+            after.append(row);
+    }
+    return after;
+}
+
 QString clockTextToSend(const QString &typed, const QTime &now)
 {
     // "08:30 AM", "8:30 PM" and "2:30pm" are times too: one form of each, AM/PM joined on.

@@ -26,6 +26,10 @@ struct BellRowEncoding
 
 BellRowEncoding encodeBellRow(const QStringList &cells);
 
+// The rows of a bell program that a transfer never reaches: from the first row whose time is
+// empty or too short on, those that hold a time. Numbered from 0.
+QList<int> rowsAfterEnd(const QList<QStringList> &rows);
+
 // The number at the start of a text (blanks before it skipped, an optional sign and fraction),
 // 0 when there is none.
 double leadingNumber(const QString &text);
