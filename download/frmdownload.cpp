@@ -31,12 +31,36 @@ const QString Title = QStringLiteral("qmv...");
 constexpr int BellRowHeight = 360;
 constexpr int ScheduleRowHeight = 285;
 
+// Eats the clicks and keys that would select in a grid or move its current cell.
+class ShowOnly : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
 // The grids only show what is sent: the user can neither select in them nor move their current
 // cell, so no pick on the screen changes where a transfer starts.
 void showOnly(CellGrid *grid)
 {
     grid->setFocusPolicy(Qt::NoFocus);
-    grid->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto *filter = new ShowOnly(grid);
+    grid->installEventFilter(filter);
+    grid->viewport()->installEventFilter(filter);
     grid->setAutoScroll(false);
 }
 

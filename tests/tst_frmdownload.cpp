@@ -150,7 +150,7 @@ private slots:
 
     void openedOnceUntilClosed()
     {
-        QVERIFY(writePrograms(QStringList(3, Empty)));
+        QVERIFY(writePrograms(QStringList(3, QStringList(5, Empty).join('\n'))));
         Simulator sim;
         QVERIFY(sim.start({"--erase-time=50"}));
         frmDownload *window = openAndSettle();
