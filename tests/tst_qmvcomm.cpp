@@ -86,7 +86,7 @@ private slots:
     {
         qmvComm comm;
         Simulator sim;
-        qmvtest::FastClock clock(1000.0);
+        qmvtest::FastClock clock(100.0);
         comm.setClock(&clock);
         QVERIFY(openOn(comm, sim, {"--noise", "J:H", "--silent", "H"}));
         QVERIFY(comm.sendRequest("T08:303", comm.flagJ));
