@@ -139,11 +139,6 @@ private slots:
         delete m_answerer;
         m_form.reset();
     }
-    void cleanupTestCase()
-    {
-        frmDownload::setClock(nullptr);
-        qmv::setEndHandler(nullptr);
-    }
 
     // A row after an empty time, an edit after SAVE, a 12-hour time for the clock.
     void newProgramToController()

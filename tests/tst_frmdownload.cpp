@@ -219,7 +219,6 @@ private slots:
         add("erased_silent", {"--silent", "C"}, {{NoA}, stuck, "R"});
         add("erased_gone", {"gone", "--silent", "C"}, {{}, PortFailed, "RE"}, "^BE");
         add("clock_silent", {"--silent", "J"}, {noJ, " Setting Time and Day of Week", ""});
-        add("clock_cr", {"--noise", "J:\\r"}, done);
         // Gone while the user checks the time: the port is closed at once, RETRY and EXIT offered.
         add("clock_gone", {"gone"}, {{}, PortFailed, "RE"}, "Erased");
         add("clock_lateUnderMessage", {"--delay", "J:300", "hold"},
