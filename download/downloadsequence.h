@@ -67,8 +67,6 @@ public:
 
     // True while the connection or the transfer runs (a wait may be returning).
     bool isBusy() const { return m_running > 0; }
-    Look look() const { return m_look; }
-    QString statusText() const { return m_status; }
 
 signals:
     void statusChanged(DownloadSequence::Look look, const QString &text);
