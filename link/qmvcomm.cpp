@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QTimer>
 
 namespace qmv {
 
@@ -17,7 +18,7 @@ QString serialPortName()
 #endif
 }
 
-void decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL)
+bool decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL)
 {
     // A line end or a noise byte in front would otherwise block every later reply for good.
     static const QByteArray letters("HJLACK");
@@ -26,7 +27,7 @@ void decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL)
         ++skip;
     buffer.remove(0, skip);
     if (buffer.isEmpty())
-        return;
+        return false;
     switch (buffer.at(0)) {
     case 'H':
         flagH = true;
@@ -41,6 +42,7 @@ void decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL)
         break;
     }
     buffer.remove(0, 1);
+    return true;
 }
 
 } // namespace qmv
@@ -71,11 +73,7 @@ private:
 
 qmvComm::qmvComm(QObject *parent) : QObject(parent)
 {
-    m_bufferTimer.setObjectName(QStringLiteral("qmvBufferTimer"));
-    m_bufferTimer.setInterval(decoderInterval);
-    m_bufferTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_bufferTimer, &QTimer::timeout, this, &qmvComm::DecodeReply);
-    connect(&m_port, &QSerialPort::readyRead, this, &qmvComm::wake);
+    connect(&m_port, &QSerialPort::readyRead, this, &qmvComm::received);
     connect(&m_port, &QSerialPort::errorOccurred, this, &qmvComm::onError);
 }
 
@@ -111,6 +109,7 @@ bool qmvComm::OpenPort()
         ClosePort();
     m_failed = false;
     m_error.clear();
+    ++m_openCount;
     if (!m_port.open(QIODevice::ReadWrite)) {
         // onError() has usually kept the reason already, before clearing the port's error.
         if (m_error.isEmpty())
@@ -217,11 +216,8 @@ qmvComm::Outcome qmvComm::waitForFlag(const bool &flag, const QString &message)
 
     const QDateTime deadline = clock().now().addSecs(flagLimit.count());
     while (!flag) {
-        if (!m_port.isOpen())
-            return Outcome::PortError;
-        // A port that has failed brings no more replies, but those it brought before still count.
-        if (m_failed && m_port.bytesAvailable() == 0 && !replyBuffer.contains('H') &&
-            !replyBuffer.contains('J') && !replyBuffer.contains('L'))
+        // Replies the port brought before it failed have been decoded already.
+        if (!m_port.isOpen() || m_failed)
             return Outcome::PortError;
         if (clock().now() >= deadline)
             return timedOut(message);
@@ -256,29 +252,47 @@ bool qmvComm::sendCommand(const QByteArray &command)
     return !m_failed;
 }
 
+bool qmvComm::sendRequest(const QByteArray &command, bool &flag)
+{
+    if (!portUsable())
+        return false;
+    // What the port has taken from the line but not yet handed over counts as received too.
+    m_port.waitForReadyRead(0);
+    m_port.readAll();
+    m_replyBuffer.clear();
+    flag = false;
+    return sendCommand(command);
+}
+
 void qmvComm::DecodeReply()
 {
     if (m_port.isOpen())
-        replyBuffer += m_port.readAll();
-    const qsizetype before = replyBuffer.size();
-    qmv::decodeStep(replyBuffer, flagH, flagJ, flagL);
-    if (replyBuffer.size() != before)
-        wake();
+        m_replyBuffer += m_port.readAll();
+    while (qmv::decodeStep(m_replyBuffer, flagH, flagJ, flagL)) {
+    }
+}
+
+void qmvComm::received()
+{
+    if (m_decoding)
+        DecodeReply();
+    wake();
 }
 
 void qmvComm::startDecoder()
 {
-    m_bufferTimer.start();
+    m_decoding = true;
+    DecodeReply();
 }
 
 void qmvComm::stopDecoder()
 {
-    m_bufferTimer.stop();
+    m_decoding = false;
 }
 
 bool qmvComm::decoderRunning() const
 {
-    return m_bufferTimer.isActive();
+    return m_decoding;
 }
 
 bool qmvComm::isWaiting() const
@@ -327,11 +341,29 @@ void qmvComm::onError(QSerialPort::SerialPortError error)
         return;
     case QSerialPort::ResourceError:
     case QSerialPort::ReadError:
-    case QSerialPort::WriteError:
+    case QSerialPort::WriteError: {
+        if (m_failed)
+            return;
         m_failed = true;
-        m_error = m_port.errorString();
+        // The port's own text for a failed read is whatever errno last held (often a modem-line
+        // query's "Inappropriate ioctl for device"), not why it failed.
+        m_error = error == QSerialPort::WriteError
+                      ? m_port.errorString()
+                      : tr("the device can no longer be read; it may have been unplugged");
+        // Replies that came with the failure still count.
+        if (m_decoding)
+            DecodeReply();
+        stopDecoder();
         wake();
+        // Closed on the next turn of the event loop, not inside the port's own notification; an
+        // open port whose device has gone would keep waking the event loop.
+        QTimer::singleShot(0, this, [this, port = m_openCount] {
+            if (m_failed && port == m_openCount && m_port.isOpen())
+                m_port.close();
+        });
+        emit portFailed(m_error);
         return;
+    }
     default:
         // A failed open reports here before open() returns: keep its reason for OpenPort().
         if (!m_port.isOpen())

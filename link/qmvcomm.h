@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
-#include <QTimer>
 
 #include <chrono>
 #include <functional>
@@ -21,8 +20,9 @@ QString serialPortName();
 
 // One step of the reply decoder on `buffer`: drops what stands before the first reply letter
 // (spaces, line ends, noise), then decodes that one letter: "H", "J", "L" set their flag, "A",
-// "C", "K" are dropped without effect. At most one letter per step; an empty buffer stays empty.
-void decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL);
+// "C", "K" are dropped without effect. Returns false, with the buffer empty, when no letter was
+// left to decode.
+bool decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL);
 
 } // namespace qmv
 
@@ -33,15 +33,18 @@ void decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL);
 // One instance lives as long as the program (instance()), so the reply buffer and the flags
 // outlive a closed download window. Tests make their own instances.
 //
-// Use by the download window:
+// Use by the download sequence:
 //   connect, erase:  SetupPort(); OpenPort() (false: show errorString()); WaitForReady();
 //                    StartErase(); WaitEraseDone(); then startDecoder(). The direct waits read
 //                    the port themselves, so the decoder must not run during them (it does not
 //                    unless started: ClosePort() stops it).
-//   later commands:  flagJ = false; sendCommand("T08:303") (false: show errorString());
-//                    waitForFlag(flagJ, "Time Setting Problems . . ."). The flag waits rely on
-//                    the decoder; they do not look at the flag again after their message, so a
-//                    caller that must (the time step) tests it itself.
+//   later commands:  sendRequest("T08:303", flagJ) (false: show errorString());
+//                    waitForFlag(flagJ, "Time Setting Problems . . ."). The decoder decodes every
+//                    letter as it arrives and wakes the wait; the flag waits do not look at the
+//                    flag again after their message, so a caller that must (the time step) tests
+//                    it itself.
+//   the port failing: the link stops the decoder, ends any running wait with PortError, closes
+//                    the port at once and emits portFailed() with the reason.
 //   RETRY, EXIT, closing the window: ClosePort(). It first ends any running wait, which returns
 //                    Outcome::Stopped at once and shows nothing, and stops the decoder; RETRY's
 //                    next connection starts the decoder again after its erase.
@@ -72,7 +75,6 @@ public:
     static constexpr std::chrono::seconds eraseRequestLimit{60};
     static constexpr std::chrono::seconds eraseDoneLimit{120};
     static constexpr std::chrono::seconds flagLimit{30};
-    static constexpr std::chrono::milliseconds decoderInterval{10};
 
     explicit qmvComm(QObject *parent = nullptr);
     ~qmvComm() override;
@@ -84,8 +86,6 @@ public:
     // ShowMessageBox(message, "qmv...", 3, 1). When unset, time-outs show nothing.
     std::function<void(const QString &message)> showMessage;
 
-    // Replies received but not yet decoded; never emptied other than by decoding.
-    QByteArray replyBuffer;
     bool flagH = false;
     bool flagJ = false;
     bool flagL = false;
@@ -119,10 +119,14 @@ public:
     // Sends a command in one write; nothing is appended. False, with errorString(), when the port
     // is not open, has failed or the write fails.
     bool sendCommand(const QByteArray &command);
+    // For a command whose reply is awaited: drops whatever was received and not yet decoded and
+    // clears `flag` (flagH, flagJ or flagL), then sends. Letters a controller sent before the
+    // command would otherwise confirm it.
+    bool sendRequest(const QByteArray &command, bool &flag);
 
-    // One decoder step: appends what the port has received to replyBuffer, then decodeStep().
+    // Appends what the port has received to the reply buffer and decodes every letter in it.
     void DecodeReply();
-    // The decoder: DecodeReply() on every tick of the 10 ms qmvBufferTimer.
+    // The decoder: DecodeReply() whenever the port has received something.
     void startDecoder();
     void stopDecoder();
     bool decoderRunning() const;
@@ -131,6 +135,10 @@ public:
 
     // The clock the waits use; nullptr restores the system clock. Not owned.
     void setClock(const qmv::Clock *clock);
+
+signals:
+    // The port has failed (the device has gone, a read or write failed) and has been closed.
+    void portFailed(const QString &reason);
 
 public slots:
     // Ends a running wait at once with Outcome::Stopped and no message, and stops the decoder.
@@ -144,10 +152,14 @@ private:
     void wake();
     void onError(QSerialPort::SerialPortError error);
     bool portUsable();
+    void received();
     const qmv::Clock &clock() const;
 
     QSerialPort m_port;
-    QTimer m_bufferTimer;
+    // Replies received but not yet decoded.
+    QByteArray m_replyBuffer;
+    bool m_decoding = false;
+    int m_openCount = 0;
     qmv::SystemClock m_systemClock;
     const qmv::Clock *m_clock = nullptr;
     QString m_error;

@@ -1,5 +1,7 @@
 #include "rowencoding.h"
 
+#include <QLocale>
+
 #include <cmath>
 
 namespace qmv {
@@ -132,12 +134,32 @@ BellRowEncoding encodeBellRow(const QStringList &cells)
     return {BellRowEncoding::Send, command, {}};
 }
 
+QList<int> rowsAfterEnd(const QList<QStringList> &rows)
+{
+    QList<int> after;
+    bool ended = false;
+    for (int row = 0; row < rows.size(); ++row) {
+        const QStringList &cells = rows.at(row);
+        ended = ended || encodeBellRow(cells).outcome == BellRowEncoding::EndOfProgram;
+        if (ended && !cells.value(0).trimmed().isEmpty())
+            after.append(row);
+    }
+    return after;
+}
+
 QString clockTextToSend(const QString &typed, const QTime &now)
 {
-    const QString text = typed.trimmed();
-    for (const QString &format : {QStringLiteral("HH:mm"), QStringLiteral("H:mm"),
-                                  QStringLiteral("HH:mm:ss"), QStringLiteral("H:mm:ss")}) {
-        const QTime time = QTime::fromString(text, format);
+    // "08:30 AM", "8:30 PM" and "2:30pm" are times too: one form of each, AM/PM joined on.
+    QString text = typed.trimmed().toUpper();
+    const bool twelveHour =
+        text.endsWith(QLatin1String("AM")) || text.endsWith(QLatin1String("PM"));
+    if (twelveHour)
+        text = text.left(text.size() - 2).trimmed() + text.right(2);
+    const QStringList formats =
+        twelveHour ? QStringList{QStringLiteral("h:mmAP"), QStringLiteral("h:mm:ssAP")}
+                   : QStringList{QStringLiteral("H:mm"), QStringLiteral("H:mm:ss")};
+    for (const QString &format : formats) {
+        const QTime time = QLocale::c().toTime(text, format);
         if (time.isValid())
             return time.toString(QStringLiteral("HH:mm"));
     }

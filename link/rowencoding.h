@@ -26,6 +26,10 @@ struct BellRowEncoding
 
 BellRowEncoding encodeBellRow(const QStringList &cells);
 
+// The rows of a bell program that a transfer never reaches: from the first row whose time is
+// empty or too short on, those that hold a time. Numbered from 0.
+QList<int> rowsAfterEnd(const QList<QStringList> &rows);
+
 // The number at the start of a text (blanks before it skipped, an optional sign and fraction),
 // 0 when there is none.
 double leadingNumber(const QString &text);
@@ -36,7 +40,8 @@ long long roundHalfEven(double value);
 bool isClockTime(const QString &text);
 
 // The time to send for what the user typed: hh:mm in 24-hour form. A valid time without a
-// leading zero (8:30) gains it; anything that is not a valid time gives `now`.
+// leading zero (8:30) gains it, a 12-hour time (8:30 PM, 2:30pm) turns into its 24-hour form;
+// anything that is not a valid time gives `now`.
 QString clockTextToSend(const QString &typed, const QTime &now);
 
 // "T", hh:mm and the weekday digit, "1" for Sunday (index 0) to "7" for Saturday (index 6).

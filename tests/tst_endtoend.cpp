@@ -10,46 +10,152 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTableWidget>
 #include <QtTest>
 
-// One typical use, from the main window to the controller.
+namespace {
+
+QList<QStringList> tableTexts(const QTableWidget *table)
+{
+    QList<QStringList> rows;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < table->columnCount(); ++column)
+            cells << (table->item(row, column) ? table->item(row, column)->text() : QString());
+        rows << cells;
+    }
+    return rows;
+}
+
+// What the controller must get for a program as the screen shows it, worked out here on its own:
+// rows up to the first without a full time, each as D, hh:mm, flags, seconds. `complete` turns
+// false when a row is left out.
+QByteArray expectedRows(const QList<QStringList> &rows, bool &complete)
+{
+    static const QRegularExpression clock("^([01]\\d|2[0-3]):[0-5]\\d$");
+    QByteArray sent;
+    bool ended = false;
+    for (const QStringList &cells : rows) {
+        const QString time = cells[0].trimmed();
+        ended = ended || time.isEmpty() || cells[0].size() < 5;
+        if (ended) {
+            complete = complete && time.isEmpty();
+            continue;
+        }
+        if (!clock.match(time.left(5)).hasMatch()) {
+            complete = false;
+            continue;
+        }
+        const auto is = [&cells](int column, const char *word) {
+            return cells[column].trimmed() == QLatin1String(word);
+        };
+        const bool bell1 = is(1, "ON"), bell2 = is(4, "ON");
+        int flags = 255 - (bell1 ? 16 : 0) - (bell2 ? 32 : 0);
+        if ((bell1 && is(2, "PULSE")) || (bell2 && is(5, "PULSE")))
+            flags -= 8;
+        flags -= is(7, "ON") ? 128 : is(7, "OFF") ? 64 : 0;
+        const int seconds = bell1 ? cells[3].toInt() : bell2 ? cells[6].toInt() : 0;
+        sent += "D" + time.left(5).toLatin1() + QByteArray::number(flags).rightJustified(3, '0') +
+                QByteArray::number(seconds).rightJustified(2, '0');
+    }
+    return sent;
+}
+
+} // namespace
+
+// The whole tool, from the main window to the controller.
 class tst_EndToEnd : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_root;
+    qmvtest::Simulator m_sim;
+    qmvtest::FastClock m_clock{50.0};
+    qmvtest::MessageBoxAnswerer *m_answerer = nullptr;
+    std::unique_ptr<Form1> m_form;
+    int m_ended = 0;
+
+    // New, with the file name given, up to the editor.
+    Form2 *newEditor(const QString &name)
+    {
+        m_form = Form1::start();
+        m_form->show();
+        m_form->setFileDialogRunner([name](QFileDialog &dialog) {
+            dialog.selectFile(name);
+            return int(QDialog::Accepted);
+        });
+        m_form->findChild<QPushButton *>("cmdNewProg")->click();
+        return m_form->editor();
+    }
+    // DOWNLOAD, then CONTINUE with `time` typed and Tuesday picked; what the controller received.
+    QByteArray download(Form2 *editor, const QString &time, QString *status = nullptr)
+    {
+        const qsizetype before = m_sim.received().size();
+        editor->findChild<QPushButton *>("cmdDownload")->click();
+        QPointer<frmDownload> window = frmDownload::open();
+        if (status)
+            *status = window->findChild<QPlainTextEdit *>("Text1")->toPlainText();
+        // The half-second pause before connecting is the user's, not the link's.
+        window->findChild<QTimer *>("commMountTimer")->start(1);
+        auto *cont = window->findChild<QPushButton *>("cmdContinue");
+        if (!QTest::qWaitFor([cont] { return cont->isEnabled(); }, 10000))
+            return "CONTINUE never enabled";
+        window->findChild<QLineEdit *>("txtTime")->setText(time);
+        window->findChild<QComboBox *>("comboWkDay")->setCurrentIndex(2);
+        cont->click();
+        if (!QTest::qWaitFor([this] { return m_ended == 1; }, 10000))
+            return "never ended";
+        window->close();
+        // Past the last command: the controller has read the final "F".
+        if (!QTest::qWaitFor([this] { return m_sim.received().endsWith('F'); }, 2000))
+            return m_sim.received().mid(before) + " (no F)";
+        return m_sim.received().mid(before);
+    }
+
 private slots:
-    void newProgramToController()
+    void initTestCase()
     {
         if (!qmvtest::Simulator::available())
             QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
-        QTemporaryDir root;
-        qputenv("QMV_ROOT", root.path().toLocal8Bit());
-        qmvtest::Simulator sim;
-        QVERIFY(sim.start({"--erase-time=50"}));
-        qmvtest::FastClock clock(50.0);
-        frmDownload::setClock(&clock);
-        int ended = 0;
-        qmv::setEndHandler([&ended] { ++ended; });
-        qmvtest::MessageBoxAnswerer answerer;
-        answerer.setDefaultAnswer(QStringLiteral("cmdOKonly"));
+        qputenv("QMV_ROOT", m_root.path().toLocal8Bit());
+        // One controller for every download: each ends with "F", the next starts with "B".
+        QVERIFY(m_sim.start({"--erase-time=20"}));
+        frmDownload::setClock(&m_clock);
+        qmv::setEndHandler([this] { ++m_ended; });
+    }
+    void init()
+    {
+        qmv::resetEnding();
+        m_ended = 0;
+        m_answerer = new qmvtest::MessageBoxAnswerer(this);
+        m_answerer->setDefaultAnswer(QStringLiteral("cmdOKonly"));
+    }
+    void cleanup()
+    {
+        delete m_answerer;
+        m_form.reset();
+    }
 
-        auto form = Form1::start();
-        QVERIFY(form);
-        form->show();
-        form->setFileDialogRunner([](QFileDialog &dialog) {
-            dialog.selectFile(QStringLiteral("week1"));
-            return int(QDialog::Accepted);
-        });
-        form->findChild<QPushButton *>("cmdNewProg")->click();
-        Form2 *editor = form->editor();
+    // A row after an empty time, an edit after SAVE, a 12-hour time for the clock.
+    void newProgramToController()
+    {
+        Form2 *editor = newEditor("week1");
         QVERIFY(editor);
         auto click = [editor](const char *name) {
             editor->findChild<QPushButton *>(name)->click();
         };
-
-        // Program 1, row 0: 07:45, bell 1 on in pulses for 5 s, bell 2 off, light on.
         auto *cell = editor->findChild<QLineEdit *>("txtCellEdit");
+        // Program 1, row 2: 09:00, after an empty row 1.
+        QTest::keyClick(cell, Qt::Key_Down);
+        QTest::keyClick(cell, Qt::Key_Down);
+        QTest::keyClicks(cell, "09:00");
+        QTest::keyClick(cell, Qt::Key_Up);
+        QTest::keyClick(cell, Qt::Key_Up);
+        // Row 0: 07:45, bell 1 on in pulses for 5 s, bell 2 off, light on.
         QTest::keyClicks(cell, "07:45");
         for (Qt::Key key :
              {Qt::Key_Right, Qt::Key_Return, Qt::Key_Right, Qt::Key_Return, Qt::Key_Right})
@@ -66,21 +172,86 @@ private slots:
         QTest::keyClick(week, Qt::Key_Right);
         click("cmdSaveProgram");
         QVERIFY(QFile::exists(qmv::paths::programFile("week1.qmv")));
-        click("cmdDownload");
+        // Typed after SAVE: the controller must still get it. The moves place the box anew.
+        QTest::keyClick(cell, Qt::Key_Right);
+        QTest::keyClick(cell, Qt::Key_Left);
+        QTest::keyClicks(cell, "11:11");
 
-        frmDownload *download = frmDownload::open();
-        QTRY_VERIFY_WITH_TIMEOUT(download->cmdContinue->isEnabled(), 20000);
-        download->txtTime->setText(QStringLiteral("08:30"));
-        download->comboWkDay->setCurrentIndex(2);
-        download->cmdContinue->click();
+        QString status;
+        QCOMPARE(download(editor, "8:30 PM", &status),
+                 QByteArray("BET20:303P1D07:4510305P2P3D11:1125500W13333333333333F"));
+        QCOMPARE(status, "These rows follow a row without a time and will not be sent:\n"
+                         "Program 1: row 3");
+        QCOMPARE(m_answerer->messages(),
+                 (QStringList{"Program saved...",
+                              "The download is incomplete.\r\nNot sent, because they follow a row "
+                              "without a time: Program 1: row 3."}));
+    }
 
-        QTRY_COMPARE(ended, 1);
-        QCOMPARE(answerer.messages(), (QStringList{"Program saved...", "System Programmed"}));
-        QCOMPARE(sim.received(), QByteArray("BET08:303P1D07:4510305P2P3W13333333333333F"));
-        download->close();
-        frmDownload::setClock(nullptr);
-        qmv::setEndHandler(nullptr);
-        qmv::resetEnding();
+    void randomEdits_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed = 1; seed <= 50; ++seed)
+            QTest::addRow("seed %u", seed) << seed;
+    }
+
+    // Typing, Enter, Delete, moves, Previous, Next and SAVE at random, then DOWNLOAD: the
+    // controller gets the rows the tables show, or the user is told the download is incomplete.
+    void randomEdits()
+    {
+        QFETCH(quint32, seed);
+        QRandomGenerator random(seed);
+        Form2 *editor = newEditor(QStringLiteral("random%1").arg(seed));
+        QVERIFY(editor);
+        auto *cell = editor->findChild<QLineEdit *>("txtCellEdit");
+        auto *week = editor->findChild<QLineEdit *>("Text4");
+        auto *grid1 = editor->findChild<QTableWidget *>("Grid1");
+        QList<QStringList> shown[3];
+        for (int p = 0; p < 3; ++p)
+            shown[p] = tableTexts(grid1);
+        const QStringList texts{"07:45", "8:30", "12:00", "23:59", "5", "30", "x", "9", "17:1"};
+        const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Delete, Qt::Key_Up,     Qt::Key_Down,
+                                Qt::Key_Left,   Qt::Key_Right,  Qt::Key_Return, Qt::Key_Right};
+        const auto move = [&](const char *button) {
+            shown[editor->pgmCurrent - 1] = tableTexts(grid1);
+            editor->findChild<QPushButton *>(button)->click();
+        };
+        for (int step = 0; step < 40; ++step) {
+            const quint32 what = random.bounded(20);
+            if (what < 6)
+                QTest::keyClicks(cell, texts[random.bounded(int(texts.size()))]);
+            else if (what < 14)
+                QTest::keyClick(cell, keys[random.bounded(8)]);
+            else if (what < 15 && week->isVisible())
+                QTest::keyClicks(week, QString::number(random.bounded(4)));
+            else if (what < 17)
+                move("cmdNextProgram");
+            else if (what < 19)
+                move("cmdPrevPgm");
+            else
+                editor->findChild<QPushButton *>("cmdSaveProgram")->click();
+        }
+        move("cmdNextProgram");
+        move("cmdNextProgram");
+        QCOMPARE(editor->pgmCurrent, 3);
+        shown[2] = tableTexts(grid1);
+        const QList<QStringList> schedule = tableTexts(editor->findChild<QTableWidget *>("Grid2"));
+
+        bool complete = true;
+        QByteArray expected("BET08:303");
+        for (int p = 0; p < 3; ++p)
+            expected += "P" + QByteArray::number(p + 1) + expectedRows(shown[p], complete);
+        const QByteArray week1 = schedule[0].join("").toLatin1(),
+                         week2 = schedule[1].join("").toLatin1();
+        if (QRegularExpression("^[123]{14}$").match(week1 + week2).hasMatch())
+            expected += "W" + week1 + week2;
+        else
+            complete = false;
+        expected += "F";
+        m_answerer->clear();
+        QCOMPARE(download(editor, "08:30"), expected);
+        QCOMPARE(m_answerer->messages().last().startsWith("The download is incomplete."),
+                 !complete);
     }
 };
 

@@ -14,6 +14,8 @@
 #include <QTableWidget>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 using qmvtest::Simulator;
 
 namespace {
@@ -62,6 +64,14 @@ struct Outcome
     QString buttons; // C, R, E enabled; none: the program ended
 };
 
+double processorSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 // Every file below the tool's root with its bytes: the download must never write one.
 QMap<QString, QByteArray> filesBelowRoot()
 {
@@ -81,7 +91,8 @@ class tst_FrmDownload : public QObject
     Q_OBJECT
 
     QTemporaryDir m_root;
-    qmvtest::FastClock m_clock{200.0};
+    // A Wednesday morning.
+    qmvtest::FastClock m_clock{200.0, QDateTime(QDate(2026, 12, 2), QTime(10, 15))};
     qmvtest::MessageBoxAnswerer *m_answerer = nullptr;
     QPointer<frmDownload> m_window;
     int m_ended = 0;
@@ -91,11 +102,12 @@ class tst_FrmDownload : public QObject
     {
         m_window = frmDownload::open();
         // The half-second pause before connecting is the user's, not the link's: skip it here.
-        if (m_window->commMountTimer.isActive())
-            m_window->commMountTimer.start(1);
+        auto *connectTimer = m_window->findChild<QTimer *>("commMountTimer");
+        if (connectTimer->isActive())
+            connectTimer->start(1);
         const bool settled = QTest::qWaitFor(
-            [this] {
-                return m_window && !m_window->isBusy() && !m_window->commMountTimer.isActive();
+            [this, connectTimer] {
+                return m_window && !m_window->isBusy() && !connectTimer->isActive();
             },
             20000);
         return settled ? m_window.data() : nullptr;
@@ -103,9 +115,9 @@ class tst_FrmDownload : public QObject
     // CONTINUE with 8:30 typed and Tuesday picked.
     static void confirmAndContinue(frmDownload *window)
     {
-        window->txtTime->setText(QStringLiteral("8:30"));
-        window->comboWkDay->setCurrentIndex(2);
-        window->cmdContinue->click();
+        window->findChild<QLineEdit *>("txtTime")->setText(QStringLiteral("8:30"));
+        window->findChild<QComboBox *>("comboWkDay")->setCurrentIndex(2);
+        window->findChild<QPushButton *>("cmdContinue")->click();
     }
 
 private slots:
@@ -122,7 +134,6 @@ private slots:
     {
         qmv::resetEnding();
         m_ended = 0;
-        qmvComm::instance().replyBuffer.clear();
         m_answerer = new qmvtest::MessageBoxAnswerer(this);
         m_answerer->setDefaultAnswer(QStringLiteral("cmdOKonly"));
     }
@@ -139,15 +150,23 @@ private slots:
 
     void openedOnceUntilClosed()
     {
-        QVERIFY(writePrograms(QStringList(3, Empty)));
+        QVERIFY(writePrograms(QStringList(3, QStringList(5, Empty).join('\n'))));
         Simulator sim;
         QVERIFY(sim.start({"--erase-time=50"}));
         frmDownload *window = openAndSettle();
         QVERIFY(window);
-        window->txtTime->setText(QStringLiteral("07:07"));
+        QCOMPARE(window->findChild<QComboBox *>("comboWkDay")->currentText(), "Wednesday");
+        QVERIFY(window->findChild<QLineEdit *>("txtTime")->text().startsWith("10:"));
+        // The grid only shows progress: a click or a key never picks the row a transfer starts at.
+        auto *grid = window->findChild<QTableWidget *>("MSFlexGrid1");
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(3, 1)).center());
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->currentRow(), 0);
+        window->findChild<QLineEdit *>("txtTime")->setText(QStringLiteral("07:07"));
         // A second DOWNLOAD brings the same window forward; its load does not run again.
         QCOMPARE(frmDownload::open(), window);
-        QCOMPARE(window->txtTime->text(), QStringLiteral("07:07"));
+        QCOMPARE(window->findChild<QLineEdit *>("txtTime")->text(), QStringLiteral("07:07"));
         window->close();
         QTRY_VERIFY(!m_window);
         QVERIFY(openAndSettle());
@@ -184,8 +203,6 @@ private slots:
         const QString notSent = QStringLiteral("The weekly schedule was not sent.");
         const QStringList noJ{"Time Setting Problems . . .",
                               "ERROR\r\nSWITCH OFF System and retry"};
-        const Outcome clockFailed = incomplete(
-            "Program 1", {PortFailed, "The time and weekday were not confirmed.", notSent});
         const Outcome noH{{"Prog Setting Problems . . .",
                            Incomplete + "1 of 1 bell rows were not confirmed by the System."},
                           "Weekly Schedule",
@@ -200,12 +217,23 @@ private slots:
         // Erasing ends on its own clock even when "A" is not sent: the two go together.
         add("erase_silent", {"--silent", "E"}, {{NoA, NoA}, stuck, "R"});
         add("erased_silent", {"--silent", "C"}, {{NoA}, stuck, "R"});
+        add("erased_gone", {"gone", "--silent", "C"}, {{}, PortFailed, "RE"}, "^BE");
         add("clock_silent", {"--silent", "J"}, {noJ, " Setting Time and Day of Week", ""});
-        add("clock_cr", {"--noise", "J:\\r"}, done);
-        add("clock_gone", {"gone"}, clockFailed, "Erased");
+        // Gone while the user checks the time: the port is closed at once, RETRY and EXIT offered.
+        add("clock_gone", {"gone"}, {{}, PortFailed, "RE"}, "Erased");
         add("clock_lateUnderMessage", {"--delay", "J:300", "hold"},
             {{noJ[0], Programmed}, "Weekly Schedule", ""});
         add("program2_silent", {"--silent", "H"}, noH);
+        // Letters sent before the rows asked for them confirm none of them.
+        add("program1_early", {"--send-early", "J:HHHL", "--silent", "H"}, noH);
+        add("program1_silentTwoRows", {"--silent", "H"},
+            {{"Prog Setting Problems . . .", "Prog Setting Problems . . .",
+              Incomplete + "The System did not answer 2 bell rows in a row; nothing more was "
+                           "sent.\r\n2 of 2 *"},
+             "Program 1",
+             ""},
+            {}, {Row0745 + "\n" + Row0900 + "\n" + Row0745, Row0745, Empty, QString(14, '3')},
+            "BET08:303P1D07:4523105D09:0019100F");
         add("program2_noise", {"--noise", "H:?\\x07"}, done);
         add("program2_wrong", {"--reply", "H:L"}, noH);
         add("program2_hangup", {"--silent", "H"}, incomplete("Program 2", {PortFailed, notSent}),
@@ -241,6 +269,12 @@ private slots:
             {},
             {Row0745 + "\n08:00\tON\tCONT\t300\tOFF\tCONT\t\tOC\n" + Row0900, Empty, Empty, threes},
             "BET08:303P1D07:4523105D09:0019100P2P3W33333333333333F");
+        add("transfer_afterEmptyTime", {},
+            {{Incomplete + "Not sent, because they follow a row without a time: Program 1: row 3."},
+             "Weekly Schedule",
+             ""},
+            {}, {Row0745 + "\n" + Empty + "\n" + Row0900, Empty, Empty, threes},
+            "BET08:303P1D07:4523105P2P3W33333333333333F");
         add("transfer_invalidScheduleCell", {},
             {{"The weekly schedule is not sent: Bell 1, Wed holds \"4\", not a program 1, 2 or 3.",
               Incomplete + "The weekly schedule was not sent."},
@@ -289,8 +323,10 @@ private slots:
             [&] { return hold && m_answerer->messages().isEmpty() && !comm.flagJ; });
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            const QString seen = QString::fromLatin1(sim.received()) + '|' +
-                                 (m_window ? m_window->Text1->toPlainText() : QString());
+            const QString seen =
+                QString::fromLatin1(sim.received()) + '|' +
+                (m_window ? m_window->findChild<QPlainTextEdit *>("Text1")->toPlainText()
+                          : QString());
             if (!killAt.isEmpty() && QRegularExpression(killAt).match(seen).hasMatch()) {
                 killAt.clear();
                 sim.stop();
@@ -298,25 +334,49 @@ private slots:
         });
         watch.start(5);
 
+        QStringList statuses;
+        m_window = frmDownload::open();
+        auto *status1 = m_window->findChild<QPlainTextEdit *>("Text1");
+        connect(status1, &QPlainTextEdit::textChanged, this,
+                [&] { statuses << status1->toPlainText(); });
         frmDownload *window = openAndSettle();
         QVERIFY(window);
         // Gone while the user checks the time: nothing of the transfer can reach the controller.
         QTRY_VERIFY(!gone || killAt.isEmpty());
-        if (window->cmdContinue->isEnabled())
+        if (gone)
+            QTRY_VERIFY(!comm.isOpen());
+        auto *exit = window->findChild<QPushButton *>("cmdExit");
+        if (window->findChild<QPushButton *>("cmdContinue")->isEnabled())
             confirmAndContinue(window);
         watch.stop();
 
         const QString shown = m_answerer->messages().join("\n--\n");
         QVERIFY2(like(messages.join("\n--\n"), shown), qPrintable(shown));
-        QVERIFY2(like(status, window->Text1->toPlainText()),
-                 qPrintable(window->Text1->toPlainText()));
-        QCOMPARE(window->cmdContinue->isEnabled(), buttons.contains('C'));
-        QCOMPARE(window->cmdRetry->isEnabled(), buttons.contains('R'));
-        QCOMPARE(window->cmdExit->isEnabled(), buttons.contains('E'));
+        QVERIFY2(like(status, status1->toPlainText()), qPrintable(status1->toPlainText()));
+        QCOMPARE(window->findChild<QPushButton *>("cmdContinue")->isEnabled(),
+                 buttons.contains('C'));
+        QCOMPARE(window->findChild<QPushButton *>("cmdRetry")->isEnabled(), buttons.contains('R'));
+        QCOMPARE(exit->isEnabled(), buttons.contains('E'));
         QCOMPARE(m_ended, int(buttons.isEmpty()));
         QVERIFY(sim.received().count('E') <= 1);
+        if (sim.received().contains('E'))
+            QVERIFY(statuses.contains("Connecting. . .\nSystem Connected"));
         if (!sent.isEmpty())
-            QCOMPARE(sim.received(), sent);
+            QTRY_COMPARE(sim.received(), sent);
+        if (like(PortFailed, status1->toPlainText())) {
+            // Closed at once, and nothing left that keeps the processor busy.
+            QVERIFY(!comm.isOpen());
+            QVERIFY2(!status1->toPlainText().contains("ioctl"), qPrintable(status1->toPlainText()));
+            QElapsedTimer idle;
+            idle.start();
+            const double before = processorSeconds();
+            QTest::qWait(200);
+            QVERIFY2(processorSeconds() - before < 0.02, qPrintable(status1->toPlainText()));
+        }
+        if (buttons.contains('E')) {
+            exit->click();
+            QCOMPARE(m_ended, 1);
+        }
         if (!buttons.isEmpty())
             window->close();
         QVERIFY(!comm.isOpen());
@@ -337,6 +397,10 @@ private slots:
             << QStringList{"--silent", "H"} << "Program 1" << QStringList() << whole;
         QTest::newRow("end_waitingR")
             << QStringList{"--silent", "R"} << "" << QStringList() << QByteArray("B");
+        // RETRY while the user checks the clock, after an erase confirmed late.
+        QTest::newRow("retry_checkingClock")
+            << QStringList{"--answer-after", "A:2", "--delay", "C:400"} << "user"
+            << QStringList{NoA} << QByteArray("BEBE");
         QTest::newRow("retry_waitingC")
             << QStringList{"--answer-after", "A:2"} << "" << QStringList{NoA} << QByteArray("BEBE");
         // The first erase is confirmed late: RETRY stays enabled through CONTINUE. The second
@@ -359,12 +423,18 @@ private slots:
         auto sim = std::make_unique<Simulator>();
         QVERIFY(sim->start(faults << "--erase-time=50"));
         m_window = frmDownload::open();
+        const bool checkingClock = when == "user";
+        const bool transfer = !when.isEmpty() && !checkingClock;
         bool acted = false;
+        bool continueAfterRetry = false;
         QTimer actor;
         connect(&actor, &QTimer::timeout, this, [&] {
-            if (acted || !m_window || !comm.isWaiting() ||
-                (!when.isEmpty() && m_window->Text1->toPlainText() != when) ||
-                (action == "retry" && !m_window->cmdRetry->isEnabled()))
+            if (acted || !m_window ||
+                (checkingClock ? !m_window->findChild<QPushButton *>("cmdContinue")->isEnabled()
+                               : !comm.isWaiting()) ||
+                (transfer &&
+                 m_window->findChild<QPlainTextEdit *>("Text1")->toPlainText() != when) ||
+                (action == "retry" && !m_window->findChild<QPushButton *>("cmdRetry")->isEnabled()))
                 return;
             acted = true;
             if (action == "close")
@@ -372,11 +442,14 @@ private slots:
             else if (action == "end")
                 qmv::endProgram();
             else
-                m_window->cmdRetry->click();
+                m_window->findChild<QPushButton *>("cmdRetry")->click();
+            continueAfterRetry =
+                m_window && m_window->findChild<QPushButton *>("cmdContinue")->isEnabled();
         });
         actor.start(5);
-        if (!when.isEmpty()) {
-            QTRY_VERIFY_WITH_TIMEOUT(m_window->cmdContinue->isEnabled(), 10000);
+        if (transfer) {
+            QTRY_VERIFY_WITH_TIMEOUT(m_window->findChild<QPushButton *>("cmdContinue")->isEnabled(),
+                                     10000);
             confirmAndContinue(m_window);
         }
         QTRY_VERIFY_WITH_TIMEOUT(acted, 10000);
@@ -391,14 +464,16 @@ private slots:
         QCOMPARE(m_answerer->messages(), messages);
         QCOMPARE(m_ended, int(action == "end"));
         QCOMPARE(comm.isOpen(), action != "end");
-        QCOMPARE(m_window->Text1->toPlainText(), action == "end" ? "Connecting. . ." : Erased);
-        QCOMPARE(m_window->cmdContinue->isEnabled(), action != "end");
-        QVERIFY(!m_window->cmdRetry->isEnabled());
-        if (!when.isEmpty()) {
+        QCOMPARE(m_window->findChild<QPlainTextEdit *>("Text1")->toPlainText(),
+                 action == "end" ? "Connecting. . ." : Erased);
+        QCOMPARE(m_window->findChild<QPushButton *>("cmdContinue")->isEnabled(), action != "end");
+        QVERIFY(!m_window->findChild<QPushButton *>("cmdRetry")->isEnabled());
+        QVERIFY(!continueAfterRetry);
+        if (transfer) {
             confirmAndContinue(m_window);
             QCOMPARE(m_ended, 1);
         }
-        QCOMPARE(sim->received(), sent);
+        QTRY_COMPARE(sim->received(), sent);
     }
 };
 

@@ -1,8 +1,10 @@
+#include "fastclock.h"
 #include "qmvcomm.h"
 #include "simulator.h"
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 using Outcome = qmvComm::Outcome;
 using qmvtest::Simulator;
@@ -60,6 +62,39 @@ private slots:
             qmv::decodeStep(buffer, h, j, l);
         QCOMPARE(QByteArray(h ? "H" : "") + (j ? "J" : "") + (l ? "L" : ""), flags);
         QCOMPARE(buffer, left);
+    }
+
+    // Every letter of a read is decoded as it arrives, not one per turn; letters already received
+    // when a request goes out do not answer it.
+    void burstDecodedAtOnce()
+    {
+        qmvComm comm;
+        Simulator sim;
+        QVERIFY(openOn(comm, sim, {"--noise", "J:HL", "--silent", "H"}));
+        comm.startDecoder();
+        QVERIFY(comm.sendRequest("T08:303", comm.flagJ));
+        QCOMPARE(comm.waitForFlag(comm.flagJ, "Time"), Outcome::Ok);
+        QVERIFY(comm.flagH);
+        QVERIFY(comm.flagL);
+        QVERIFY(comm.sendRequest("D07:4523105", comm.flagH));
+        QVERIFY(!comm.flagH);
+    }
+
+    // "JH" lies received but undecoded (the decoder is off) when the row goes out: its "H" must
+    // not answer the row.
+    void undecodedDroppedBeforeRequest()
+    {
+        qmvComm comm;
+        Simulator sim;
+        qmvtest::FastClock clock(100.0);
+        comm.setClock(&clock);
+        QVERIFY(openOn(comm, sim, {"--noise", "J:H", "--silent", "H"}));
+        QVERIFY(comm.sendRequest("T08:303", comm.flagJ));
+        // Without the decoder nothing sets the flag: this waits until "JH" has long arrived.
+        QCOMPARE(comm.waitForFlag(comm.flagJ, "Time"), Outcome::TimedOut);
+        QVERIFY(comm.sendRequest("D07:4523105", comm.flagH));
+        comm.startDecoder();
+        QCOMPARE(comm.waitForFlag(comm.flagH, "Prog"), Outcome::TimedOut);
     }
 
     void endedFromOutside_data()

@@ -90,9 +90,9 @@ template <typename Use> bool eachTarget(const QStringList &values, Use use)
 class Controller : public QObject
 {
 public:
-    Controller(int master, qmvsim::Faults faults, const QString &transcript)
-        : m_master(master), m_responder(std::move(faults)), m_transcript(transcript),
-          m_notifier(master, QSocketNotifier::Read)
+    Controller(int master, int slave, qmvsim::Faults faults, const QString &transcript)
+        : m_master(master), m_slave(slave), m_responder(std::move(faults)),
+          m_transcript(transcript), m_notifier(master, QSocketNotifier::Read)
     {
         if (!transcript.isEmpty() && !m_transcript.open(QIODevice::WriteOnly)) {
             std::fprintf(stderr, "qmv-controller-sim: cannot write %s\n", qPrintable(transcript));
@@ -116,6 +116,14 @@ private:
             return;
         }
         const QByteArray bytes(chunk, got);
+        // A pseudo-terminal carries bytes at any setting: only the settings themselves tell
+        // whether the tool would reach a real controller.
+        const QByteArray wrong = wrongLineSettings();
+        if (!wrong.isEmpty()) {
+            std::fprintf(stderr, "refused %s: the line is set to %s, not 9600,N,8,1\n",
+                         printable(bytes).constData(), wrong.constData());
+            return;
+        }
         if (m_transcript.isOpen()) {
             m_transcript.write(bytes);
             m_transcript.flush();
@@ -124,6 +132,23 @@ private:
         handle(m_parser.feed(bytes));
         if (m_parser.awaitingDigit())
             m_gap.start();
+    }
+
+    QByteArray wrongLineSettings() const
+    {
+        termios line{};
+        if (tcgetattr(m_slave, &line) != 0)
+            return QByteArray("unknown (") + std::strerror(errno) + ')';
+        QByteArrayList wrong;
+        if (cfgetispeed(&line) != B9600 || cfgetospeed(&line) != B9600)
+            wrong << "another speed";
+        if ((line.c_cflag & CSIZE) != CS8)
+            wrong << "fewer data bits";
+        if (line.c_cflag & PARENB)
+            wrong << "parity";
+        if (line.c_cflag & CSTOPB)
+            wrong << "2 stop bits";
+        return wrong.join(", ");
     }
 
     void handle(const QList<qmvsim::Command> &commands)
@@ -157,6 +182,7 @@ private:
     }
 
     int m_master;
+    int m_slave;
     qmvsim::Parser m_parser;
     qmvsim::Responder m_responder;
     qmvsim::Timetable m_timetable;
@@ -201,15 +227,26 @@ int main(int argc, char *argv[])
     const QCommandLineOption reply(QStringLiteral("reply"),
                                    QStringLiteral("Send these bytes instead of the reply."),
                                    QStringLiteral("letter:bytes"));
+    const QCommandLineOption early(
+        QStringLiteral("send-early"),
+        QStringLiteral("Right after the reply, send these bytes in a write of their own, before "
+                       "anything asks for them."),
+        QStringLiteral("letter:bytes"));
+    const QCommandLineOption baud(
+        QStringLiteral("baud"),
+        QStringLiteral("Pace the replies like a line of this speed: each leaves after the wire "
+                       "time of its command and itself."),
+        QStringLiteral("N"));
     const QCommandLineOption hangUp(
         QStringLiteral("hangup-after-rows"),
         QStringLiteral("Answer N bell rows, hang up at the next command."), QStringLiteral("N"));
-    options.addOptions(
-        {link, transcript, eraseTime, silent, answerAfter, delay, noise, reply, hangUp});
+    options.addOptions({link, transcript, eraseTime, silent, answerAfter, delay, noise, reply,
+                        early, baud, hangUp});
     options.process(app);
 
     qmvsim::Faults faults;
     faults.eraseMs = options.value(eraseTime).toInt();
+    faults.baud = options.value(baud).toInt();
     if (options.isSet(hangUp))
         faults.hangUpAfterRows = options.value(hangUp).toInt();
     const bool understood =
@@ -223,7 +260,9 @@ int main(int argc, char *argv[])
         eachTarget(options.values(noise),
                    [&](char letter, const QString &b) { faults.noise[letter] = unescape(b); }) &&
         eachTarget(options.values(reply),
-                   [&](char letter, const QString &b) { faults.reply[letter] = unescape(b); });
+                   [&](char letter, const QString &b) { faults.reply[letter] = unescape(b); }) &&
+        eachTarget(options.values(early),
+                   [&](char letter, const QString &b) { faults.early[letter] = unescape(b); });
     if (!understood)
         return 2;
 
@@ -237,6 +276,8 @@ int main(int argc, char *argv[])
     // Raw at once: in the default canonical mode with echo the controller would read its own
     // replies back. The slave stays open for our whole life, or the master reads EIO whenever
     // the tool closes the port.
+    // 9600,N,8,1 from the start: a port closing restores these, and the controller may read a
+    // command only after its sender has closed the port.
     termios raw{};
     tcgetattr(slave, &raw);
     cfmakeraw(&raw);
@@ -266,7 +307,7 @@ int main(int argc, char *argv[])
     std::printf("%s\n", device);
     std::fflush(stdout);
 
-    Controller controller(master, faults, options.value(transcript));
+    Controller controller(master, slave, faults, options.value(transcript));
     const int code = QCoreApplication::exec();
     // Hanging up: the tool sees its port fail.
     close(master);

@@ -270,21 +270,21 @@ QList<Reply> Responder::answer(const Command &command)
     QList<Reply> out;
     switch (command.kind) {
     case Command::Connect:
-        add('R', 0, out);
+        add('R', 0, command, out);
         break;
     case Command::Erase:
-        add('A', 0, out);
-        add('C', m_faults.eraseMs, out);
+        add('A', 0, command, out);
+        add('C', m_faults.eraseMs, command, out);
         break;
     case Command::SetTime:
-        add('J', 0, out);
+        add('J', 0, command, out);
         break;
     case Command::BellRow:
-        add('H', 0, out);
+        add('H', 0, command, out);
         ++m_rowsAnswered;
         break;
     case Command::Schedule:
-        add('L', 0, out);
+        add('L', 0, command, out);
         break;
     default:
         break;
@@ -297,7 +297,7 @@ bool Responder::hangUpDue() const
     return m_faults.hangUpAfterRows >= 0 && m_rowsAnswered >= m_faults.hangUpAfterRows;
 }
 
-void Responder::add(char letter, int baseDelayMs, QList<Reply> &out)
+void Responder::add(char letter, int baseDelayMs, const Command &command, QList<Reply> &out)
 {
     const int asked = ++m_asked[letter];
     if (m_faults.silent.contains(letter) || asked < m_faults.answerAfter.value(letter, 1))
@@ -306,7 +306,13 @@ void Responder::add(char letter, int baseDelayMs, QList<Reply> &out)
     reply.bytes =
         m_faults.reply.value(letter, QByteArray(1, letter)) + m_faults.noise.value(letter);
     reply.delayMs = baseDelayMs + m_faults.delayMs.value(letter, 0);
+    // Ten bits a byte on the line: a start bit, eight data bits, a stop bit.
+    if (m_faults.baud > 0)
+        reply.delayMs +=
+            int((command.bytes.size() + reply.bytes.size()) * 10 * 1000 / m_faults.baud);
     out.append(reply);
+    if (m_faults.early.contains(letter))
+        out.append({m_faults.early.value(letter), reply.delayMs});
 }
 
 } // namespace qmvsim

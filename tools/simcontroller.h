@@ -84,7 +84,9 @@ struct Faults
     QHash<char, int> delayMs;      // sent late
     QHash<char, QByteArray> noise; // bytes sent with it, in the same write
     QHash<char, QByteArray> reply; // sent instead of the letter
+    QHash<char, QByteArray> early; // sent right after it, in a write of their own, unasked
     int eraseMs = 1000;
+    int baud = 0; // when set, each reply leaves after the wire time of its command and itself
     int hangUpAfterRows = -1; // hang up once this many bell rows are answered
 };
 
@@ -107,7 +109,7 @@ public:
     bool hangUpDue() const;
 
 private:
-    void add(char letter, int baseDelayMs, QList<Reply> &out);
+    void add(char letter, int baseDelayMs, const Command &command, QList<Reply> &out);
 
     Faults m_faults;
     QHash<char, int> m_asked;

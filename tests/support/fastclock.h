@@ -9,11 +9,16 @@
 namespace qmvtest {
 
 // The wall clock, running `factor` times faster: the 30, 60 and 120 second limits of the
-// controller waits pass in a fraction of a second, still counted in whole seconds.
+// controller waits pass in a fraction of a second, still counted in whole seconds. It starts at
+// `base`, by default the present moment.
 class FastClock : public qmv::Clock
 {
 public:
-    explicit FastClock(double factor) : m_factor(factor) { m_real.start(); }
+    explicit FastClock(double factor, const QDateTime &base = QDateTime::currentDateTime())
+        : m_factor(factor), m_base(base)
+    {
+        m_real.start();
+    }
     QDateTime now() const override
     {
         return qmv::wholeSecond(m_base.addMSecs(qint64(double(m_real.elapsed()) * m_factor)));
@@ -26,7 +31,7 @@ public:
 
 private:
     double m_factor;
-    QDateTime m_base = QDateTime::currentDateTime();
+    QDateTime m_base;
     QElapsedTimer m_real;
 };
 
