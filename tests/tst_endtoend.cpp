@@ -132,7 +132,8 @@ private slots:
         qmv::resetEnding();
         m_ended = 0;
         m_answerer = new qmvtest::MessageBoxAnswerer(this);
-        m_answerer->setDefaultAnswer(QStringLiteral("cmdOKonly"));
+        // OK to every report, and to the question before a download whose findings it shows.
+        m_answerer->setDefaultAnswer(QStringLiteral("cmdOKonly|cmdOK"));
     }
     void cleanup()
     {
@@ -184,6 +185,8 @@ private slots:
                          "Program 1: row 3");
         QCOMPARE(m_answerer->messages(),
                  (QStringList{"Program saved...",
+                              "program 1, row 3: not sent: it comes after row 2, where the "
+                              "program ends\r\nDownload anyway?",
                               "The download is incomplete.\r\nNot sent, because they follow a row "
                               "without a time: Program 1: row 3."}));
     }

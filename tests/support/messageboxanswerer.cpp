@@ -31,13 +31,18 @@ void MessageBoxAnswerer::poll()
         return;
     m_answered = box;
     m_seen.append({box->mCutMsgBoxMsg, box->mCutMsgBoxTitle});
-    auto *button = box->findChild<QPushButton *>(answer);
-    if (answer == QLatin1String("close"))
+    if (answer == QLatin1String("close")) {
         box->reject();
-    else if (button && button->isVisible())
-        button->click();
-    else
-        qWarning("MessageBoxAnswerer: no visible button %s", qPrintable(answer));
+        return;
+    }
+    // "cmdOKonly|cmdOK": the first of these buttons the window shows.
+    for (const QString &name : answer.split(QLatin1Char('|'))) {
+        if (auto *button = box->findChild<QPushButton *>(name); button && button->isVisible()) {
+            button->click();
+            return;
+        }
+    }
+    qWarning("MessageBoxAnswerer: no visible button %s", qPrintable(answer));
 }
 
 } // namespace qmvtest
