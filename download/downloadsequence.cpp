@@ -1,5 +1,6 @@
 #include "downloadsequence.h"
 
+#include "portchoice.h"
 #include "rowencoding.h"
 
 #include <QPointer>
@@ -116,9 +117,19 @@ void DownloadSequence::ConnectAndErase()
 
     m_comm.SetupPort();
     if (!m_comm.OpenPort()) {
-        setStatus(Look::Failure, tr("The serial port %1 cannot be opened: %2")
-                                     .arg(qmv::serialPortName(), m_comm.errorString()));
+        QString text = tr("The serial port %1 cannot be opened: %2")
+                           .arg(qmv::port::chosen(), m_comm.errorString());
+#ifdef Q_OS_LINUX
+        if (m_comm.openDenied())
+            text += tr("\nSerial ports are for members of the group dialout: "
+                       "sudo adduser $USER dialout, then log in again.");
+#endif
+        const QStringList present = qmv::port::present();
+        text += present.isEmpty() ? tr("\nThis PC has no other serial port.")
+                                  : tr("\nSerial ports on this PC: %1.").arg(present.join(", "));
+        setStatus(Look::Failure, text);
         setActions(false, true, true);
+        emit portUnavailable(present);
         return;
     }
     setStatus(Look::Start, QStringLiteral("Connecting. . ."));
@@ -176,7 +187,7 @@ bool DownloadSequence::connectionEnds(int attempt, qmvComm::Outcome outcome)
     if (outcome != qmvComm::Outcome::PortError)
         return false;
     setStatus(Look::Failure,
-              tr("The serial port %1 failed: %2").arg(qmv::serialPortName(), m_comm.errorString()));
+              tr("The serial port %1 failed: %2").arg(qmv::port::chosen(), m_comm.errorString()));
     setActions(false, true, true);
     return true;
 }
@@ -187,8 +198,7 @@ void DownloadSequence::portFailed(const QString &reason)
 {
     if (isBusy())
         return;
-    setStatus(Look::Failure,
-              tr("The serial port %1 failed: %2").arg(qmv::serialPortName(), reason));
+    setStatus(Look::Failure, tr("The serial port %1 failed: %2").arg(qmv::port::chosen(), reason));
     setActions(false, true, true);
 }
 
@@ -273,8 +283,8 @@ QString DownloadSequence::incompleteReport() const
 {
     QStringList lines{tr("The download is incomplete.")};
     if (!m_transfer.portFailure.isEmpty())
-        lines << tr("The serial port %1 failed: %2")
-                     .arg(qmv::serialPortName(), m_transfer.portFailure);
+        lines
+            << tr("The serial port %1 failed: %2").arg(qmv::port::chosen(), m_transfer.portFailure);
     if (m_transfer.controllerSilent)
         lines << tr("The System did not answer %1 bell rows in a row; nothing more was sent.")
                      .arg(unansweredRowsLimit);

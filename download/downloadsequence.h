@@ -79,6 +79,9 @@ signals:
     void rowSending(int row);
     // The time the controller's clock is set to.
     void clockSent(const QString &time);
+    // The port cannot be opened; `present` are the serial ports this PC has, to pick from before
+    // a retry.
+    void portUnavailable(const QStringList &present);
     // Neither the connection nor the transfer runs any longer.
     void idle();
     // The download is over; the program ends.

@@ -4,6 +4,7 @@
 #include "lifecycle.h"
 #include "msgbox.h"
 #include "paths.h"
+#include "portchoice.h"
 #include "twips.h"
 #include "widgetstyle.h"
 
@@ -166,7 +167,23 @@ void frmDownload::buildLayout()
     cmdRetry->setObjectName(QStringLiteral("cmdRetry"));
     cmdRetry->setGeometry(qmv::twRect(10440, 7440, 1215, 375));
     cmdRetry->setEnabled(false);
-    connect(cmdRetry, &QPushButton::clicked, m_sequence, &DownloadSequence::retry);
+    connect(cmdRetry, &QPushButton::clicked, this, [this] {
+        usePickedPort();
+        m_sequence->retry();
+    });
+
+    // Shown only once the port cannot be opened, where the window has room to spare: the serial
+    // ports this PC has, or a device typed in, for the retry and for later runs.
+    lblPort = new QLabel(tr("Serial port:"), this);
+    lblPort->setObjectName(QStringLiteral("lblPort"));
+    lblPort->setGeometry(qmv::twRect(7320, 6960, 1200, 375));
+    cboPort = new QComboBox(this);
+    cboPort->setObjectName(QStringLiteral("cboPort"));
+    cboPort->setGeometry(qmv::twRect(8520, 6960, 3135, 375));
+    cboPort->setEditable(true);
+    cboPort->setInsertPolicy(QComboBox::NoInsert);
+    lblPort->hide();
+    cboPort->hide();
 
     cmdExit = new QPushButton(QStringLiteral("EXIT"), this);
     cmdExit->setObjectName(QStringLiteral("cmdExit"));
@@ -219,6 +236,7 @@ void frmDownload::connectSequence()
             });
     connect(m_sequence, &DownloadSequence::rowSending, this, &frmDownload::showRowSending);
     connect(m_sequence, &DownloadSequence::clockSent, txtTime, &QLineEdit::setText);
+    connect(m_sequence, &DownloadSequence::portUnavailable, this, &frmDownload::offerPorts);
     connect(m_sequence, &DownloadSequence::finished, this, [] { qmv::endProgram(); });
     connect(m_sequence, &DownloadSequence::idle, this, &frmDownload::deleteWhenIdle);
     connect(&qmv::Lifecycle::instance(), &qmv::Lifecycle::aboutToEnd, m_sequence,
@@ -338,4 +356,24 @@ void frmDownload::deleteWhenIdle()
 {
     if (m_closed && m_deleteWhenClosed && !isBusy())
         deleteLater();
+}
+
+void frmDownload::offerPorts(const QStringList &present)
+{
+    cboPort->clear();
+    cboPort->addItems(present);
+    cboPort->setCurrentText(qmv::port::chosen());
+    lblPort->show();
+    cboPort->show();
+}
+
+void frmDownload::usePickedPort()
+{
+    const QString picked = cboPort->currentText().trimmed();
+    if (cboPort->isHidden() || picked.isEmpty() || picked == qmv::port::chosen())
+        return;
+    // The pick holds for this run whatever named the port before, and for later runs where no
+    // option or environment names one.
+    qmv::port::setOverride(picked);
+    qmv::port::remember(picked);
 }

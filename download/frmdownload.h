@@ -51,6 +51,8 @@ private:
     void showStatus(DownloadSequence::Look look, const QString &text);
     void showProgram(int program, const qmv::CellTable &bell);
     void showRowSending(int row);
+    void offerPorts(const QStringList &present);
+    void usePickedPort();
     void ResetTransferView();
     bool rowVisible(int row) const;
     void advanceTopRow();
@@ -68,6 +70,8 @@ private:
     QLineEdit *txtTime = nullptr;
     QLabel *Label1 = nullptr;
     QComboBox *comboWkDay = nullptr;
+    QLabel *lblPort = nullptr;
+    QComboBox *cboPort = nullptr;
     QPushButton *cmdContinue = nullptr;
     QPlainTextEdit *Text1 = nullptr;
     QPushButton *cmdRetry = nullptr;

@@ -1,22 +1,12 @@
 #include "qmvcomm.h"
 
+#include "portchoice.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 
 namespace qmv {
-
-QString serialPortName()
-{
-    const QString fromEnvironment = qEnvironmentVariable("QMV_SERIAL_PORT");
-    if (!fromEnvironment.isEmpty())
-        return fromEnvironment;
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM1");
-#else
-    return QStringLiteral("/dev/ttyS0");
-#endif
-}
 
 bool decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL)
 {
@@ -95,7 +85,7 @@ qmvComm &qmvComm::instance()
 
 void qmvComm::SetupPort()
 {
-    m_port.setPortName(qmv::serialPortName());
+    m_port.setPortName(qmv::port::chosen());
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setDataBits(QSerialPort::Data8);
@@ -108,6 +98,7 @@ bool qmvComm::OpenPort()
     if (m_port.isOpen())
         ClosePort();
     m_failed = false;
+    m_openDenied = false;
     m_error.clear();
     ++m_openCount;
     if (!m_port.open(QIODevice::ReadWrite)) {
@@ -366,8 +357,10 @@ void qmvComm::onError(QSerialPort::SerialPortError error)
     }
     default:
         // A failed open reports here before open() returns: keep its reason for OpenPort().
-        if (!m_port.isOpen())
+        if (!m_port.isOpen()) {
             m_error = m_port.errorString();
+            m_openDenied = error == QSerialPort::PermissionError;
+        }
         // Modem-line queries a pseudo-terminal does not support, and the like: not fatal, but
         // the error would stay set until cleared.
         m_port.clearError();

@@ -14,10 +14,6 @@ class QEventLoop;
 
 namespace qmv {
 
-// Serial port 1: "COM1" on Windows, "/dev/ttyS0" elsewhere,
-// unless $QMV_SERIAL_PORT names another device.
-QString serialPortName();
-
 // One step of the reply decoder on `buffer`: drops what stands before the first reply letter
 // (spaces, line ends, noise), then decodes that one letter: "H", "J", "L" set their flag, "A",
 // "C", "K" are dropped without effect. Returns false, with the buffer empty, when no letter was
@@ -90,7 +86,7 @@ public:
     bool flagJ = false;
     bool flagL = false;
 
-    // Names the device (qmv::serialPortName()) and sets 9600 baud, no parity, 8 data bits, 1 stop
+    // Names the device (qmv::port::chosen()) and sets 9600 baud, no parity, 8 data bits, 1 stop
     // bit, no flow control. DTR and RTS are left as they are.
     void SetupPort();
     // Opens the port for reading and writing (closing it first when open). False when it cannot
@@ -101,6 +97,8 @@ public:
     bool isOpen() const;
     // The port's error text of the last failure (opening, reading, writing).
     QString errorString() const;
+    // The last OpenPort() failed because this user may not use the device.
+    bool openDenied() const { return m_openDenied; }
 
     // Sends "B" about every 3 seconds until a read is exactly "R"; 30 s limit, message
     // "SYSTEM NOT RESPONDING . . .". Clears flagH, flagJ and flagL first.
@@ -164,6 +162,7 @@ private:
     const qmv::Clock *m_clock = nullptr;
     QString m_error;
     bool m_failed = false;
+    bool m_openDenied = false;
     bool m_waiting = false;
     bool m_stopRequested = false;
     QEventLoop *m_loop = nullptr;

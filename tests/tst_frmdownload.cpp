@@ -3,6 +3,7 @@
 #include "lifecycle.h"
 #include "messageboxanswerer.h"
 #include "paths.h"
+#include "portchoice.h"
 #include "programfile.h"
 #include "simulator.h"
 
@@ -126,6 +127,8 @@ private slots:
         if (!Simulator::available())
             QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
         qputenv("QMV_ROOT", m_root.path().toLocal8Bit());
+        // A port picked in the window is remembered under here, never in the user's settings.
+        qputenv("XDG_CONFIG_HOME", m_root.filePath("config").toLocal8Bit());
         QVERIFY(QDir().mkpath(qmv::paths::tmpDir()));
         frmDownload::setClock(&m_clock);
         qmv::setEndHandler([this] { ++m_ended; });
@@ -171,6 +174,44 @@ private slots:
         QTRY_VERIFY(!m_window);
         QVERIFY(openAndSettle());
         QCOMPARE(sim.received(), QByteArray("BEBE"));
+    }
+
+    // Port 1 missing: the failure names the ports there are; the device picked (typed, since a
+    // pseudo-terminal is never listed) serves the RETRY and later runs.
+    void portPickedAndRemembered()
+    {
+        QVERIFY(writePrograms({Row0745}));
+        Simulator sim;
+        QVERIFY(sim.start({"--erase-time=50"}));
+        const QString device = qEnvironmentVariable("QMV_SERIAL_PORT");
+        qunsetenv("QMV_SERIAL_PORT");
+        qmv::port::setOverride(QStringLiteral("/nonexistent/ttyS0"));
+        frmDownload *window = openAndSettle();
+        QVERIFY(window);
+        const QString status = window->findChild<QPlainTextEdit *>("Text1")->toPlainText();
+        QVERIFY2(status.startsWith("The serial port /nonexistent/ttyS0 cannot be opened: "),
+                 qPrintable(status));
+        const QStringList present = qmv::port::present();
+        QVERIFY2(
+            status.endsWith(present.isEmpty()
+                                ? QString("This PC has no other serial port.")
+                                : QString("Serial ports on this PC: %1.").arg(present.join(", "))),
+            qPrintable(status));
+        auto *picker = window->findChild<QComboBox *>("cboPort");
+        QVERIFY(picker->isVisible());
+        picker->setCurrentText(device);
+        window->findChild<QPushButton *>("cmdRetry")->click();
+        window->findChild<QTimer *>("commMountTimer")->start(1);
+        QTRY_VERIFY_WITH_TIMEOUT(window->findChild<QPushButton *>("cmdContinue")->isEnabled(),
+                                 10000);
+        confirmAndContinue(window);
+        QTRY_COMPARE(m_ended, 1);
+        QCOMPARE(m_answerer->messages(), QStringList{Programmed});
+        QTRY_COMPARE(sim.received(), QByteArray("BET08:303P1D07:4523105P2P3W33333333333333F"));
+        // The next start, without any option.
+        qmv::port::setOverride(QString());
+        QCOMPARE(qmv::port::chosen(), device);
+        qmv::port::remember(QString());
     }
 
     // Tags are <stage>_<fault>; a programN stage holds one bell row in program N. Besides the
