@@ -2,6 +2,7 @@
 #include "paths.h"
 #include "portchoice.h"
 #include "programcheck.h"
+#include "terminaldownload.h"
 #include "weekview.h"
 
 #include <QApplication>
@@ -69,15 +70,29 @@ int main(int argc, char *argv[])
     const QCommandLineOption outputOption(QStringLiteral("output"),
                                           QStringLiteral("The PDF file --print writes."),
                                           QStringLiteral("PDF"));
-    parser.addOptions({rootOption, portOption, checkOption, printOption, outputOption});
+    const QCommandLineOption downloadOption(
+        QStringLiteral("download"),
+        QStringLiteral("Downloads a program file to the controller without a window: connect, "
+                       "erase, clock (now), programs and schedule, with progress on standard "
+                       "error. Exit code 0 only when every reply came."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption yesOption(
+        QStringLiteral("yes"),
+        QStringLiteral("With --download: erase the controller without asking first."));
+    parser.addOptions({rootOption, portOption, checkOption, printOption, outputOption,
+                       downloadOption, yesOption});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument '%1'")
                               .arg(parser.positionalArguments().constFirst()));
-    if (parser.isSet(checkOption) && parser.isSet(printOption))
-        return usageError(QStringLiteral("--check and --print go one at a time"));
+    if (int(parser.isSet(checkOption)) + int(parser.isSet(printOption)) +
+            int(parser.isSet(downloadOption)) >
+        1)
+        return usageError(QStringLiteral("--check, --print and --download go one at a time"));
+    if (parser.isSet(yesOption) && !parser.isSet(downloadOption))
+        return usageError(QStringLiteral("--yes goes with --download"));
     if (parser.isSet(printOption) != parser.isSet(outputOption))
         return usageError(QStringLiteral("--print and --output go together"));
     if (parser.isSet(helpOption)) {
@@ -99,6 +114,12 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
         return qmv::check::checkProgramFile(parser.value(checkOption), out);
+    }
+    if (parser.isSet(downloadOption)) {
+        QCoreApplication app(argc, argv);
+        QTextStream err(stderr);
+        return qmv::downloadFromTerminal(parser.value(downloadOption), parser.isSet(yesOption),
+                                         err);
     }
     if (parser.isSet(printOption)) {
         // A page is drawn, never shown: no display is needed.

@@ -68,6 +68,11 @@ DownloadSequence::~DownloadSequence()
     stop();
 }
 
+void DownloadSequence::setSource(ProgramSource source)
+{
+    m_source = std::move(source);
+}
+
 void DownloadSequence::setClock(const qmv::Clock *clock)
 {
     m_clock = clock;
@@ -92,7 +97,7 @@ bool DownloadSequence::start()
     QStringList notes{rowsAfterEndText(1, m_bell)};
     for (int program = 2; program <= qmv::ProgramCount; ++program) {
         QString why;
-        const auto working = qmv::readWorkingFile(program, program == qmv::ProgramCount, &why);
+        const auto working = m_source(program, program == qmv::ProgramCount, &why);
         if (working)
             notes << rowsAfterEndText(program, working->bell);
     }
@@ -354,7 +359,7 @@ bool DownloadSequence::loadProgram(int program)
     m_program = program;
     const bool withSchedule = program == qmv::ProgramCount;
     QString why;
-    const auto working = qmv::readWorkingFile(program, withSchedule, &why);
+    const auto working = m_source(program, withSchedule, &why);
     if (!working) {
         if (program == 1) {
             // Nothing may reach the controller: its erase would leave it without a timetable.

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
+#include <optional>
 
 class QTimer;
 
@@ -47,6 +49,12 @@ public:
 
     DownloadSequence(qmvComm &comm, DownloadUser &user, QObject *parent = nullptr);
     ~DownloadSequence() override;
+
+    // Where the programs come from: program 1 to 3, the schedule with program 3. The working
+    // files unless set otherwise.
+    using ProgramSource = std::function<std::optional<qmv::WorkingProgram>(
+        int program, bool withSchedule, QString *why)>;
+    void setSource(ProgramSource source);
 
     // The clock the sequence tells the time by; nullptr restores the system clock. Not owned.
     void setClock(const qmv::Clock *clock);
@@ -131,6 +139,7 @@ private:
 
     qmvComm &m_comm;
     DownloadUser &m_user;
+    ProgramSource m_source = qmv::readWorkingFile;
     QTimer *m_connectTimer = nullptr;
     const qmv::Clock *m_clock = nullptr;
     qmv::SystemClock m_systemClock;

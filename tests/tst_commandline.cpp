@@ -1,5 +1,6 @@
 #include "paths.h"
 #include "portchoice.h"
+#include "simulator.h"
 
 #include <QProcess>
 #include <QSettings>
@@ -29,8 +30,7 @@ private slots:
         QTest::addColumn<QString>("err"); // a text standard error must hold
         QTest::newRow("version") << QStringList{"--version"} << 0 << QString("qmv " QMV_VERSION)
                                  << QString();
-        QTest::newRow("help") << QStringList{"--help"} << 0
-                              << QString("  --port <DEVICE>  The controller's serial port.")
+        QTest::newRow("help") << QStringList{"--help"} << 0 << QString("--port <DEVICE>")
                               << QString();
         QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << QString()
                                         << QString("qmv: Unknown option 'colour'.");
@@ -87,6 +87,59 @@ private slots:
         QFile file(pdf);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.read(5) == "%PDF-");
+    }
+
+    // The download without a window against the controller simulator: the exit code and the
+    // last report must say what the controller got.
+    void download_data()
+    {
+        QTest::addColumn<QStringList>("faults");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("report"); // a line of standard error
+        QTest::addColumn<QByteArray>("received");
+        const QByteArray all = "BET*P1D07:3010305D12:0013510P2P3W11111223213213F";
+        QTest::newRow("complete") << QStringList() << true << 0 << "System Programmed" << all;
+        QTest::newRow("controller hangs up")
+            << QStringList{"--hangup-after-rows", "1"} << true << 1 << "The download is incomplete."
+            << QByteArray("BET*P1D07:3010305D12:0013510");
+        QTest::newRow("no terminal to ask")
+            << QStringList() << false << 2
+            << "qmv: the download erases the controller; give --yes to go on without a terminal "
+               "to ask."
+            << QByteArray();
+    }
+
+    void download()
+    {
+        if (!qmvtest::Simulator::available())
+            QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
+        QFETCH(QStringList, faults);
+        QFETCH(bool, yes);
+        qmvtest::Simulator sim;
+        QVERIFY(sim.start(faults << "--erase-time=20"));
+        QStringList arguments{"--download", QMV_CORPUS "/edited.qmv", "--port",
+                              qEnvironmentVariable("QMV_SERIAL_PORT")};
+        if (yes)
+            arguments << "--yes";
+        qunsetenv("QMV_SERIAL_PORT");
+        QProcess qmv;
+        qmv.setStandardInputFile(QProcess::nullDevice());
+        qmv.start(QMV_BINARY, arguments);
+        QVERIFY(qmv.waitForFinished(20000));
+        QTEST(qmv.exitCode(), "exitCode");
+        const QStringList lines =
+            QString::fromLocal8Bit(qmv.readAllStandardError()).trimmed().split('\n');
+        QFETCH(QString, report);
+        QVERIFY2(lines.contains(report), qPrintable(lines.join('\n')));
+        // Nothing is claimed that did not happen.
+        QCOMPARE(lines.contains("System Programmed"), report == "System Programmed");
+        // The clock is now: its time and weekday differ from run to run.
+        QFETCH(QByteArray, received);
+        QByteArray got = sim.received();
+        if (got.startsWith("BET"))
+            got.replace(3, 6, "*");
+        QTRY_COMPARE(got, received);
     }
 
     void rootMakesTheFolders()
