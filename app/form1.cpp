@@ -162,9 +162,9 @@ void Form1::chooseProgramFile(bool editing)
 
 void Form1::confirmExit()
 {
-    const int answer =
-        ShowMessageBox(QStringLiteral("Are you sure ?\r\nDo you really want to Exit ? ? ?"),
-                       QStringLiteral("Confirm Program Close"), 2, 2);
+    const int answer = ShowMessageBox(
+        QStringLiteral("Are you sure ?\r\nDo you really want to Exit ? ? ?"),
+        QStringLiteral("Confirm Program Close"), msgbox::YesNo, msgbox::QuestionIcon);
     if (answer == frmMsgBox::Yes)
         qmv::endProgram();
 }

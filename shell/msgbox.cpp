@@ -73,9 +73,9 @@ void frmMsgBox::load()
     if (QFile::exists(iconPath))
         m_imgIcon->setPixmap(QIcon(iconPath).pixmap(m_imgIcon->size()));
 
-    m_fraOkCancel->setVisible(mcutMsgBoxStyle == 1);
-    m_fraYesNo->setVisible(mcutMsgBoxStyle == 2);
-    m_fraOk->setVisible(mcutMsgBoxStyle == 3);
+    m_fraOkCancel->setVisible(mcutMsgBoxStyle == msgbox::OkCancel);
+    m_fraYesNo->setVisible(mcutMsgBoxStyle == msgbox::YesNo);
+    m_fraOk->setVisible(mcutMsgBoxStyle == msgbox::OkOnly);
 
     QString shown = mCutMsgBoxMsg;
     m_lblMsg->setText(shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));

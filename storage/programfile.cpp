@@ -86,18 +86,14 @@ struct Reader
 // A program file of the largest table anyone edits is well under a megabyte.
 constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
-// TAB, CR and LF would break the lines and the clip text; a character beyond Latin-1 has no
-// byte of its own in a program file. Returns where the first such cell is, or nothing.
+// Where the first cell that cannot be stored is, or nothing.
 QString unstorableCell(const CellTable &table)
 {
     for (int r = 0; r < table.rowCount(); ++r) {
         const QStringList &row = table.rows.at(r);
         for (int c = 0; c < row.size(); ++c) {
-            for (QChar ch : row.at(c)) {
-                if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n') ||
-                    ch.unicode() > 0xff)
-                    return QStringLiteral("row %1, column %2").arg(r + 1).arg(c + 1);
-            }
+            if (!isStorableText(row.at(c)))
+                return QStringLiteral("row %1, column %2").arg(r + 1).arg(c + 1);
         }
     }
     return {};
@@ -121,6 +117,16 @@ bool checkLineCount(const QList<QByteArray> &lines, int expected, ParseError *er
 }
 
 } // namespace
+
+bool isStorableText(const QString &text)
+{
+    for (QChar c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
+            c.unicode() > 0xff)
+            return false;
+    }
+    return true;
+}
 
 QStringList defaultBellRow()
 {

@@ -36,6 +36,10 @@ struct CellTable
     bool operator!=(const CellTable &other) const { return !(*this == other); }
 };
 
+// Whether a cell text can be stored: a TAB, CR or LF would break the lines and the clip text,
+// and a character beyond Latin-1 has no byte of its own in a program file.
+bool isStorableText(const QString &text);
+
 QStringList defaultBellRow();
 CellTable defaultBellTable(int rows = DefaultBellRows);
 CellTable defaultSchedule();
