@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QValidator>
 
 using qmv::tw;
@@ -25,9 +27,13 @@ namespace {
 
 constexpr int CellEditMaxChars = 5;
 constexpr int CellEditHeightReduction = 200; // twips
-constexpr int DesignedRowHeight = 240;       // twips
-constexpr int ScheduleColumnWidth = 960;     // twips: the weekday labels stand this far apart
-constexpr int ColumnLabelWidth = 1400;       // twips
+// Rows of the bell table are made high enough that, once scaled, the edit box 200 twips lower than
+// its cell still shows the whole of its 13-point text.
+constexpr int BellRowHeight = 360;       // twips
+constexpr int ScheduleRowHeight = 240;   // twips
+constexpr int Grid1Width = 11235;        // twips
+constexpr int ScheduleColumnWidth = 960; // twips: the weekday labels stand this far apart
+constexpr int ColumnLabelWidth = 1400;   // twips
 constexpr int BellColumnWidths[qmv::BellColumns] = {1400, 1400, 1400, 1400, 1410, 1400, 1410, 1400};
 
 const QColor WindowColour(0x00, 0xC0, 0xC0);
@@ -156,12 +162,28 @@ void Form2::createControls()
 
     Grid1 = new CellGrid(qmv::DefaultBellRows, qmv::BellColumns, this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
-    Grid1->setGeometry(twRect(360, 1560, 11235, 5535));
+    Grid1->setGeometry(twRect(360, 1560, Grid1Width, 5535));
     Grid1->setFont(msSerif(8.25));
     Grid1->setColours(CellColour, GridLineColour, WindowColour);
-    Grid1->verticalHeader()->setDefaultSectionSize(tw(DesignedRowHeight));
+    Grid1->verticalHeader()->setDefaultSectionSize(tw(BellRowHeight));
     // All eight columns fit side by side; a horizontal scroll bar would only hide the last row.
     Grid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A vertical scroll bar would cover part of the LIGHT column: while there is one, the table
+    // reaches that much further to the right, into the window's margin.
+    connect(Grid1->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        const int bar =
+            maximum > 0 ? Grid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Grid1)
+                        : 0;
+        Grid1->resize(tw(Grid1Width) + bar, Grid1->height());
+    });
+    // The edit box shows the current cell's text; the part of the cell below the box stays empty
+    // rather than showing the lower half of the same text.
+    Grid1->setCurrentTextHidden(true);
+    // A click on a cell moves the box there, with that column's rule, like an arrow key.
+    connect(Grid1, &QTableWidget::currentCellChanged, this, [this](int row) {
+        if (row >= 0)
+            PlaceTextbox();
+    });
 
     // A child of the window, not of the table: a key the box leaves alone must never reach the
     // table and move its current cell away from the box.
@@ -169,9 +191,10 @@ void Form2::createControls()
     txtCellEdit->setFont(msSerif(8.25));
     txtCellEdit->setFrame(false);
     txtCellEdit->setTextMargins(0, 0, 0, 0);
-    // Text reaches the box only through the keys the editor watches, which keep it within five
-    // characters.
-    txtCellEdit->setContextMenuPolicy(Qt::NoContextMenu);
+    // Text reaches the box only through the keys the editor watches and its own paste, which keep
+    // it within five characters.
+    txtCellEdit->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(txtCellEdit, &QWidget::customContextMenuRequested, this, &Form2::cellEditContextMenu);
     txtCellEdit->setAcceptDrops(false);
     txtCellEdit->setValidator(new StorableText(txtCellEdit));
     txtCellEdit->installEventFilter(this);
@@ -264,7 +287,7 @@ void Form2::createScheduleControls()
     Grid2->setGeometry(twRect(840, 7560, 6855, 945));
     Grid2->setFont(msSansSerif(8.25));
     Grid2->setColours(CellColour, GridLineColour, WindowColour);
-    Grid2->verticalHeader()->setDefaultSectionSize(tw(DesignedRowHeight));
+    Grid2->verticalHeader()->setDefaultSectionSize(tw(ScheduleRowHeight));
     for (int column = 0; column < qmv::ScheduleColumns; ++column)
         Grid2->setColumnWidth(column, tw(ScheduleColumnWidth));
     Grid2->hide();

@@ -9,6 +9,8 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 
 namespace bell = qmv::bell;
 
@@ -77,10 +79,17 @@ bool Form2::eventFilter(QObject *watched, QEvent *event)
                 return true;
         }
         if (key->matches(QKeySequence::Paste)) {
-            pasteIntoCellEdit();
+            pasteIntoCellEdit(QClipboard::Clipboard);
             return true;
         }
         return false;
+    }
+    // The middle button pastes the selection; it goes through the same filter as any paste.
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton) {
+        if (QGuiApplication::clipboard()->supportsSelection())
+            pasteIntoCellEdit(QClipboard::Selection);
+        return true;
     }
     if (event->type() == QEvent::KeyRelease)
         setCurrentText(Grid1, txtCellEdit->text());
@@ -141,17 +150,29 @@ bool Form2::refuseCellEditInput(const QString &typed) const
     return kept + typed.size() > CellEditMaxChars;
 }
 
-void Form2::pasteIntoCellEdit()
+void Form2::pasteIntoCellEdit(QClipboard::Mode mode)
 {
     if (txtCellEdit->isReadOnly())
         return;
     QString pasted;
-    for (QChar c : QGuiApplication::clipboard()->text()) {
+    for (QChar c : QGuiApplication::clipboard()->text(mode)) {
         if (c.isPrint())
             pasted.append(c);
     }
     const qsizetype kept = txtCellEdit->text().size() - txtCellEdit->selectedText().size();
     txtCellEdit->insert(pasted.left(qMax<qsizetype>(0, CellEditMaxChars - kept)));
+    // No key release follows a paste from the menu or the mouse.
+    setCurrentText(Grid1, txtCellEdit->text());
+}
+
+void Form2::cellEditContextMenu(const QPoint &pos)
+{
+    QMenu menu(txtCellEdit);
+    menu.addAction(tr("&Copy"), txtCellEdit, &QLineEdit::copy)
+        ->setEnabled(txtCellEdit->hasSelectedText());
+    menu.addAction(tr("&Paste"), this, [this] { pasteIntoCellEdit(QClipboard::Clipboard); })
+        ->setEnabled(!txtCellEdit->isReadOnly());
+    menu.exec(txtCellEdit->mapToGlobal(pos));
 }
 
 // Key press of either edit box, before its character lands: the box loses its blanks, then the
@@ -177,8 +198,9 @@ void Form2::setCurrentText(CellGrid *grid, const QString &text)
 
 void Form2::placeCellEditAfterMove()
 {
-    // Unlike PlaceTextbox, the text is not cleared first and the read-only flag stays as the
-    // last placement left it.
+    // Unlike PlaceTextbox, the text is not cleared first. The read-only flag follows the column
+    // here too, so the box over the Time cell always takes typing.
+    txtCellEdit->setReadOnly(bell::isWordColumn(Grid1->currentColumn()));
     placeBoxOverCell(txtCellEdit, Grid1, CellEditHeightReduction);
     txtCellEdit->setText(Grid1->cellText(Grid1->currentRow(), Grid1->currentColumn()));
     Grid1->setFocus();

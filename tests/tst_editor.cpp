@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -159,10 +160,35 @@ class tst_Editor : public QObject
         keys("{B}1{L}").simulate(text4());
         grid2()->setCurrentCell(1, 6);
         keys("{B}2").simulate(text4());
-        grid1()->setCurrentCell(5, 3);
+        grid1()->setCurrentCell(5, 2);
         form->PlaceTextbox();
         grid2()->setCurrentCell(1, 3);
         return form;
+    }
+
+    // The box shows its whole text, nothing of the cell beneath it shows below the box, and no
+    // scroll bar covers the LIGHT column.
+    void checkReadable()
+    {
+        QVERIFY(box()->rect().marginsRemoved(box()->textMargins()).height() >=
+                box()->fontMetrics().height());
+        const QRect cell =
+            grid1()->cellRect(grid1()->currentRow(), grid1()->currentColumn(), m_form.get());
+        // Inside the selection's edge and the grid lines.
+        const QImage below =
+            m_form
+                ->grab(QRect(cell.left() + 2, box()->geometry().bottom() + 1, cell.width() - 4,
+                             cell.bottom() - box()->geometry().bottom() - 3))
+                .toImage();
+        QVERIFY(!below.isNull());
+        // The fill may shade a little; text stands out from it.
+        const QColor fill = below.pixelColor(0, 0);
+        for (int y = 0; y < below.height(); ++y)
+            for (int x = 0; x < below.width(); ++x)
+                QVERIFY(qAbs(below.pixelColor(x, y).lightness() - fill.lightness()) < 16);
+        QTRY_VERIFY(grid1()->columnViewportPosition(7) + grid1()->columnWidth(7) <=
+                    grid1()->viewport()->width());
+        QVERIFY(m_form->rect().contains(grid1()->geometry()));
     }
 
     std::unique_ptr<QTemporaryDir> m_root;
@@ -257,13 +283,16 @@ private slots:
         QVERIFY(openNew());
         QVERIFY(show());
         m_answerer->queue(QStringLiteral("cmdNo"));
+        m_answerer->queue(QStringLiteral("close"));
         m_answerer->queue(QStringLiteral("cmdYes"));
         m_form->close();
-        QVERIFY(m_form->isVisible() && m_ended == 0);
+        click("cmdExit");
+        QVERIFY(m_form->isVisible());
+        QCOMPARE(m_ended, 0);
         click("cmdExit");
         QCOMPARE(m_ended, 1);
         QCOMPARE(m_answerer->messages(),
-                 QStringList(2, "Are you sure ?\r\nDo you really want to Exit ? ? ?"));
+                 QStringList(3, "Are you sure ?\r\nDo you really want to Exit ? ? ?"));
     }
 
     void cellKeys_data()
@@ -340,9 +369,62 @@ private slots:
         const QRect cell = grid1()->visualRect(grid1()->currentIndex());
         QVERIFY(grid1()->viewport()->rect().contains(cell));
         QCOMPARE(box()->pos(), grid1()->viewport()->mapTo(m_form.get(), cell.topLeft()));
-        QCOMPARE(box()->size(), QSize(grid1()->columnWidth(end.x()), qmv::tw(360 - 200)));
+        QCOMPARE(box()->size(), QSize(grid1()->columnWidth(end.x()), qmv::tw(540 - 200)));
         if (end != start)
             QTRY_VERIFY(box()->hasFocus());
+        checkReadable();
+    }
+
+    // Clicked, the box takes the cell's place and its column's rule; its menu pastes as Ctrl+V.
+    void mouse_data()
+    {
+        QTest::addColumn<QPoint>("cell"); // column, row clicked
+        QTest::addColumn<bool>("menu");   // paste through the box's menu before typing
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("text"); // the clicked cell's text afterwards
+        QTest::newRow("word column refuses typing") << QPoint(1, 3) << false << "07:30"
+                                                    << "OFF";
+        QTest::newRow("seconds column takes typing") << QPoint(3, 2) << false << "12"
+                                                     << "12";
+        QTest::newRow("menu paste filtered") << QPoint(0, 1) << true << "9"
+                                             << "12345";
+        QTest::newRow("menu paste refused on words") << QPoint(7, 1) << true << ""
+                                                     << "OC";
+    }
+
+    void mouse()
+    {
+        QFETCH(QPoint, cell);
+        QFETCH(bool, menu);
+        QFETCH(QString, typed);
+        QVERIFY(openNew());
+        QVERIFY(show());
+        QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\r3\n456789"));
+        const QRect rect = grid1()->visualRect(grid1()->model()->index(cell.y(), cell.x()));
+        QTest::mouseClick(grid1()->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(box()->geometry().topLeft(),
+                 grid1()->cellRect(cell.y(), cell.x(), m_form.get()).topLeft());
+        QCOMPARE(box()->isReadOnly(), cell.x() % 3 != 0);
+        if (menu) {
+            QTimer answer;
+            connect(&answer, &QTimer::timeout, [&answer] {
+                if (auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                    answer.stop();
+                    QAction *paste = popup->actions().value(1);
+                    popup->close();
+                    if (paste->isEnabled())
+                        paste->trigger();
+                }
+            });
+            answer.start(5);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                    box()->mapToGlobal(QPoint(2, 2)));
+            QApplication::sendEvent(box(), &event);
+        }
+        QTest::keyClicks(box(), typed);
+        QTEST(grid1()->cellText(cell.y(), cell.x()), "text");
+        QTEST(box()->text(), "text");
+        checkReadable();
     }
 
     void characterBeyondLatin1Refused()
@@ -469,6 +551,8 @@ private slots:
                 (bad == "<dir>" ? QDir().mkpath(badFile + "/inside") : writeAll(badFile, bad)));
         grid1()->setCellText(0, 0, QStringLiteral("11:11"));
         grid2()->setCellText(1, 6, QStringLiteral("2"));
+        grid1()->setCurrentCell(2, 1); // the box over a word column, read-only
+        m_form->PlaceTextbox();
         const qmv::CellTable bell = grid1()->contents();
         const qmv::CellTable schedule = grid2()->contents();
         move(next);
@@ -488,7 +572,11 @@ private slots:
         }
         const bool moved = !edge && bad.isEmpty();
         checkAgreement(moved ? target : from);
-        QCOMPARE(box()->pos(), grid1()->cellRect(0, 0, m_form.get()).topLeft());
+        // Over the first Time cell again, taking typing, unless nothing was written.
+        const bool untouched = edge || leaving;
+        QCOMPARE(box()->pos(),
+                 grid1()->cellRect(untouched ? 2 : 0, untouched, m_form.get()).topLeft());
+        QCOMPARE(box()->isReadOnly(), untouched);
         if (!moved) {
             QCOMPARE(grid1()->contents(), bell);
             QCOMPARE(grid2()->contents(), schedule);
@@ -593,10 +681,16 @@ private slots:
                 click(command == QLatin1String("save") ? "cmdSaveProgram" : "cmdDownload");
         }
         QTEST(form->opened, "opened");
+        // Written or not, the boxes stand where the working file was taken from.
+        const bool written = !commands.startsWith(QLatin1String("block"));
+        QCOMPARE(current(grid2()), written ? QPoint(0, 0) : QPoint(3, 1));
+        QCOMPARE(text4()->geometry().topLeft(),
+                 grid2()->cellRect(written ? 0 : 1, written ? 0 : 3, m_form.get()).topLeft());
+        QCOMPARE(current(grid1()), written ? QPoint(0, 0) : QPoint(2, 5));
+        QCOMPARE(box()->isReadOnly(), !written);
         QCOMPARE(workingBytes(1) + workingBytes(2), EditedTemp1 + DefaultTemp2);
         QTEST(form->pgmSaved, "saved");
-        QCOMPARE(m_answerer->messages().join('|').contains(temp3),
-                 commands.startsWith(QLatin1String("block")));
+        QCOMPARE(m_answerer->messages().join('|').contains(temp3), !written);
     }
 
     void newSaveAndEditFromTheMainWindow()
