@@ -198,9 +198,8 @@ void Form2::setCurrentText(CellGrid *grid, const QString &text)
 
 void Form2::placeCellEditAfterMove()
 {
-    // Unlike PlaceTextbox, the text is not cleared first. The read-only flag follows the column
-    // here too, so the box over the Time cell always takes typing.
-    txtCellEdit->setReadOnly(bell::isWordColumn(Grid1->currentColumn()));
+    // Unlike PlaceTextbox, the text is not cleared first. The read-only flag needs no step of its
+    // own: moving the table's current cell to the first Time cell has re-placed the box already.
     placeBoxOverCell(txtCellEdit, Grid1, CellEditHeightReduction);
     txtCellEdit->setText(Grid1->cellText(Grid1->currentRow(), Grid1->currentColumn()));
     Grid1->setFocus();
