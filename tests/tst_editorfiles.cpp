@@ -254,43 +254,6 @@ private slots:
         QTEST(form->pgmSaved, "saved");
         QCOMPARE(m_answerer->messages().join('|').contains(temp3), !written);
     }
-
-    void newSaveAndEditFromTheMainWindow()
-    {
-        auto open = [](Form1 &main, const char *button, const QString &file) {
-            main.setFileDialogRunner([file](QFileDialog &dialog) {
-                dialog.selectFile(file);
-                return int(QDialog::Accepted);
-            });
-            main.show();
-            main.findChild<QPushButton *>(button)->click();
-            return main.editor();
-        };
-        const QString path = qmv::paths::programFile(QStringLiteral("week1.qmv"));
-        {
-            Form1 main;
-            Form2 *editor = open(main, "cmdNewProg", QStringLiteral("week1"));
-            QVERIFY(editor && editor->isVisible() && !main.isVisible());
-            keys("07:30{R}{E}{R}{R}12{D}").simulate(editor->findChild<QLineEdit *>("txtCellEdit"));
-            auto *next = editor->findChild<QPushButton *>("cmdNextProgram");
-            next->click();
-            next->click();
-            // Bell 1 follows program 1 Monday to Friday, Bell 2 program 2 on Sunday.
-            keys("{B}1{R}{B}1{R}{B}1{R}{B}1{R}{B}1{R9}{B}2")
-                .simulate(editor->findChild<QLineEdit *>("Text4"));
-            editor->findChild<QPushButton *>("cmdSaveProgram")->click();
-            QCOMPARE(m_answerer->messages(), QStringList{"Program saved..."});
-        }
-        Form1 main;
-        Form2 *editor = open(main, "cmdEditProg", path);
-        QVERIFY(editor);
-        QCOMPARE(editor->findChild<CellGrid *>("Grid1")->rowTexts(0).join(','),
-                 "07:30,ON,CONT,12,OFF,CONT,,OC");
-        QCOMPARE(editor->findChild<CellGrid *>("Grid2")->contents().rows,
-                 (QList<QStringList>{{"1", "1", "1", "1", "1", "3", "3"},
-                                     {"3", "3", "3", "3", "3", "3", "2"}}));
-        QCOMPARE(m_ended, 0);
-    }
 };
 
 QTEST_MAIN(tst_EditorFiles)

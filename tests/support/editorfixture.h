@@ -4,7 +4,6 @@
 // the files and key scripts the tests write and replay.
 
 #include "cellgrid.h"
-#include "form1.h"
 #include "form2.h"
 #include "lifecycle.h"
 #include "messageboxanswerer.h"
@@ -13,7 +12,6 @@
 #include "twips.h"
 
 #include <QClipboard>
-#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
