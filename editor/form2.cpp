@@ -137,6 +137,17 @@ Form2::Form2(bool pgmEditing, const QString &fileProgFile, const QString &filePr
     createControls();
 }
 
+Form2::~Form2()
+{
+    // The tables report their last changes while the base class deletes them, when this window
+    // is no longer one to hear them.
+    for (CellGrid *grid : {Grid1, Grid2}) {
+        grid->disconnect(this);
+        grid->model()->disconnect(this);
+        grid->verticalScrollBar()->disconnect(this);
+    }
+}
+
 void Form2::createControls()
 {
     cmdPrevPgm = makeButton(this, QStringLiteral("cmdPrevPgm"), QStringLiteral("Previous"),

@@ -17,6 +17,7 @@ class Form2 : public QWidget
 public:
     Form2(bool pgmEditing, const QString &fileProgFile, const QString &fileProgFileTitle,
           QWidget *parent = nullptr);
+    ~Form2() override;
 
     // Fills the tables and writes the working files. False when the window must not open:
     // the program file could not be read (the user has been told why), a working file could
