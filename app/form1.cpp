@@ -5,6 +5,7 @@
 #include "lifecycle.h"
 #include "msgbox.h"
 #include "paths.h"
+#include "programfile.h"
 #include "twips.h"
 
 #include <QDir>
@@ -12,9 +13,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLockFile>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScopeGuard>
 
 using qmv::tw;
 using qmv::twRect;
@@ -66,7 +69,8 @@ Form1::Form1(QWidget *parent)
         b->setIconSize(b->size() - QSize(8, 8));
         b->setToolTip(says);
         b->setAccessibleName(says);
-        b->setAutoDefault(false);
+        // Enter presses the focused button, as everywhere else on the desktop.
+        b->setAutoDefault(true);
         return b;
     };
     auto *cmdNewProg = button("cmdNewProg", QStringLiteral(":/qmv/new-program.png"),
@@ -118,12 +122,26 @@ void Form1::openEditor()
 
 void Form1::chooseProgramFile(bool editing)
 {
-    // The data folder may have been deleted while the tool ran.
+    // The folders may have been deleted while the tool ran.
     QString error;
-    if (!ensureFolder(qmv::paths::dataDir(), &error)) {
+    if (!ensureFolder(qmv::paths::dataDir(), &error) ||
+        !ensureFolder(qmv::paths::tmpDir(), &error)) {
         tell(error);
         return;
     }
+    // Two editors on the same working files would save each other's programs.
+    if (!m_workingFolder)
+        m_workingFolder = qmv::holdWorkingFolder(&error);
+    if (!m_workingFolder) {
+        ShowMessageBox(error, QStringLiteral("qmv Program File"), msgbox::OkOnly,
+                       msgbox::QuestionIcon);
+        return;
+    }
+    // Given up again unless an editor opens.
+    const auto release = qScopeGuard([this] {
+        if (!m_editor)
+            m_workingFolder.reset();
+    });
 
     QFileDialog dialog(this);
     dialog.setObjectName(QStringLiteral("CommonDialog1"));
@@ -162,9 +180,9 @@ void Form1::chooseProgramFile(bool editing)
 
 void Form1::confirmExit()
 {
-    const int answer =
-        ShowMessageBox(QStringLiteral("Are you sure ?\r\nDo you really want to Exit ? ? ?"),
-                       QStringLiteral("Confirm Program Close"), 2, 2);
+    const int answer = ShowMessageBox(
+        QStringLiteral("Are you sure ?\r\nDo you really want to Exit ? ? ?"),
+        QStringLiteral("Confirm Program Close"), msgbox::YesNo, msgbox::QuestionIcon);
     if (answer == frmMsgBox::Yes)
         qmv::endProgram();
 }

@@ -8,6 +8,7 @@
 
 class Form2;
 class QFileDialog;
+class QLockFile;
 
 // The main window: the first window of the tool. It asks for a program file (New or Edit),
 // records the choice in its public fields for the editor, and offers Exit.
@@ -43,5 +44,6 @@ private:
     void tell(const QString &text);
 
     FileDialogRunner m_runFileDialog;
+    std::unique_ptr<QLockFile> m_workingFolder; // held from New or Edit while the editor is open
     std::unique_ptr<Form2> m_editor;
 };

@@ -6,21 +6,18 @@
 #include "lifecycle.h"
 #include "msgbox.h"
 #include "paths.h"
-#include "programcheck.h"
-#include "schedulerules.h"
 #include "twips.h"
 #include "weekview.h"
 #include "widgetstyle.h"
 
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QValidator>
 
 using qmv::tw;
@@ -31,9 +28,13 @@ namespace {
 
 constexpr int CellEditMaxChars = 5;
 constexpr int CellEditHeightReduction = 200; // twips
-constexpr int DesignedRowHeight = 240;       // twips
-constexpr int ScheduleColumnWidth = 960;     // twips: the weekday labels stand this far apart
-constexpr int ColumnLabelWidth = 1400;       // twips
+// Rows of the bell table are made high enough that, once scaled, the edit box 200 twips lower than
+// its cell still shows the whole of its 13-point text.
+constexpr int BellRowHeight = 360;       // twips
+constexpr int ScheduleRowHeight = 240;   // twips
+constexpr int Grid1Width = 11235;        // twips
+constexpr int ScheduleColumnWidth = 960; // twips: the weekday labels stand this far apart
+constexpr int ColumnLabelWidth = 1400;   // twips
 constexpr int BellColumnWidths[qmv::BellColumns] = {1400, 1400, 1400, 1400, 1410, 1400, 1410, 1400};
 
 const QColor WindowColour(0x00, 0xC0, 0xC0);
@@ -109,37 +110,18 @@ QLineEdit *makeTextBox(QWidget *parent, const QString &name, const QRect &rect)
     return box;
 }
 
-// Cells are stored as single bytes between TABs and CRs. Whatever way text comes into an edit
-// box (typed, pasted, dropped, from an input method), a TAB, a line break or a character beyond
-// Latin-1 would make a working file that cannot be read back, so the box refuses it at once.
+// Whatever way text comes into an edit box (typed, pasted, dropped, from an input method), a
+// character a working file cannot hold would make a file that cannot be read back, so the box
+// refuses it at once.
 class StorableText : public QValidator
 {
 public:
     using QValidator::QValidator;
     State validate(QString &text, int &) const override
     {
-        for (QChar c : text) {
-            if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
-                c.unicode() > 0xff)
-                return Invalid;
-        }
-        return Acceptable;
+        return qmv::isStorableText(text) ? Acceptable : Invalid;
     }
 };
-
-bool isArrow(int keyCode)
-{
-    return keyCode == bell::LeftKey || keyCode == bell::UpKey || keyCode == bell::RightKey ||
-           keyCode == bell::DownKey;
-}
-
-// The keys that deliver a character to the box, as opposed to keys that only go down and up.
-bool deliversCharacter(const QKeyEvent *event)
-{
-    const int key = event->key();
-    return !event->text().isEmpty() && key != Qt::Key_Delete && key != Qt::Key_Tab &&
-           key != Qt::Key_Backtab;
-}
 
 } // namespace
 
@@ -156,12 +138,15 @@ Form2::Form2(bool pgmEditing, const QString &fileProgFile, const QString &filePr
     createControls();
 }
 
-// The tables' models are deleted after this part of the window is gone and report their own
-// emptying on the way; nothing of the editor may run for that.
 Form2::~Form2()
 {
-    for (CellGrid *grid : {Grid1, Grid2})
+    // The tables report their last changes while the base class deletes them, when this window
+    // is no longer one to hear them.
+    for (CellGrid *grid : {Grid1, Grid2}) {
+        grid->disconnect(this);
         grid->model()->disconnect(this);
+        grid->verticalScrollBar()->disconnect(this);
+    }
 }
 
 void Form2::createControls()
@@ -189,12 +174,28 @@ void Form2::createControls()
 
     Grid1 = new CellGrid(qmv::DefaultBellRows, qmv::BellColumns, this);
     Grid1->setObjectName(QStringLiteral("Grid1"));
-    Grid1->setGeometry(twRect(360, 1560, 11235, 5535));
+    Grid1->setGeometry(twRect(360, 1560, Grid1Width, 5535));
     Grid1->setFont(msSerif(8.25));
     Grid1->setColours(CellColour, GridLineColour, WindowColour);
-    Grid1->verticalHeader()->setDefaultSectionSize(tw(DesignedRowHeight));
+    Grid1->verticalHeader()->setDefaultSectionSize(tw(BellRowHeight));
     // All eight columns fit side by side; a horizontal scroll bar would only hide the last row.
     Grid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A vertical scroll bar would cover part of the LIGHT column: while there is one, the table
+    // reaches that much further to the right, into the window's margin.
+    connect(Grid1->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this](int, int maximum) {
+        const int bar =
+            maximum > 0 ? Grid1->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Grid1)
+                        : 0;
+        Grid1->resize(tw(Grid1Width) + bar, Grid1->height());
+    });
+    // The edit box shows the current cell's text; the part of the cell below the box stays empty
+    // rather than showing the lower half of the same text.
+    Grid1->setCurrentTextHidden(true);
+    // A click on a cell moves the box there, with that column's rule, like an arrow key.
+    connect(Grid1, &QTableWidget::currentCellChanged, this, [this](int row) {
+        if (row >= 0)
+            PlaceTextbox();
+    });
 
     // A child of the window, not of the table: a key the box leaves alone must never reach the
     // table and move its current cell away from the box.
@@ -202,9 +203,10 @@ void Form2::createControls()
     txtCellEdit->setFont(msSerif(8.25));
     txtCellEdit->setFrame(false);
     txtCellEdit->setTextMargins(0, 0, 0, 0);
-    // Text reaches the box only through the keys the editor watches, which keep it within five
-    // characters.
-    txtCellEdit->setContextMenuPolicy(Qt::NoContextMenu);
+    // Text reaches the box only through the keys the editor watches and its own paste, which keep
+    // it within five characters.
+    txtCellEdit->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(txtCellEdit, &QWidget::customContextMenuRequested, this, &Form2::cellEditContextMenu);
     txtCellEdit->setAcceptDrops(false);
     txtCellEdit->setValidator(new StorableText(txtCellEdit));
     txtCellEdit->installEventFilter(this);
@@ -301,7 +303,7 @@ void Form2::createScheduleControls()
     Grid2->setGeometry(twRect(840, 7560, 6855, 945));
     Grid2->setFont(msSansSerif(8.25));
     Grid2->setColours(CellColour, GridLineColour, WindowColour);
-    Grid2->verticalHeader()->setDefaultSectionSize(tw(DesignedRowHeight));
+    Grid2->verticalHeader()->setDefaultSectionSize(tw(ScheduleRowHeight));
     for (int column = 0; column < qmv::ScheduleColumns; ++column)
         Grid2->setColumnWidth(column, tw(ScheduleColumnWidth));
     Grid2->hide();
@@ -353,7 +355,8 @@ bool Form2::load()
         if (QFileInfo::exists(m_fileProgFile) &&
             ShowMessageBox(QStringLiteral("File already exists\r\nContent will lost if you "
                                           "continue\r\nEXIT?"),
-                           ConfirmCloseTitle, 2, 2) == frmMsgBox::Yes) {
+                           ConfirmCloseTitle, msgbox::YesNo,
+                           msgbox::QuestionIcon) == frmMsgBox::Yes) {
             qmv::endProgram();
             return false;
         }
@@ -394,38 +397,6 @@ void Form2::placeHeaderLabels()
     place(lblFan, layout.light);
 }
 
-bool Form2::splitProgramFile()
-{
-    QString error;
-    const std::optional<qmv::ProgramFile> file = qmv::readProgramFile(m_fileProgFile, &error);
-    if (!file) {
-        ShowMessageBox(error + QStringLiteral("\r\nThe program file was not opened."),
-                       QStringLiteral("qmv Program File"), 3, 2);
-        return false;
-    }
-    if (QString why = qmv::splitIntoWorkingFiles(*file); !why.isEmpty()) {
-        ShowMessageBox(why, QStringLiteral("qmv Program File"), 3, 2);
-        return false;
-    }
-    Grid1->setContents(file->programs[0]);
-    Grid2->setContents(file->schedule);
-    return true;
-}
-
-bool Form2::writeNewWorkingFiles()
-{
-    const qmv::CellTable bellTable = Grid1->contents();
-    const qmv::CellTable schedule = Grid2->contents();
-    for (int program = 1; program <= qmv::ProgramCount; ++program) {
-        const qmv::CellTable *withSchedule = program == qmv::ProgramCount ? &schedule : nullptr;
-        if (QString why = qmv::writeWorkingFile(program, bellTable, withSchedule); !why.isEmpty()) {
-            ShowMessageBox(why, QStringLiteral("qmv Program File"), 3, 2);
-            return false;
-        }
-    }
-    return true;
-}
-
 void Form2::placeBoxOverCell(QLineEdit *box, CellGrid *grid, int heightReduction)
 {
     const int row = grid->currentRow();
@@ -457,152 +428,10 @@ void Form2::SetTextbox()
         label->hide();
 }
 
-void Form2::PlaceTextbox()
-{
-    const int row = Grid1->currentRow();
-    const int column = Grid1->currentColumn();
-    if (row < 0 || column < 0)
-        return;
-    txtCellEdit->setReadOnly(bell::isWordColumn(column));
-    placeBoxOverCell(txtCellEdit, Grid1, CellEditHeightReduction);
-    txtCellEdit->setText(Grid1->cellText(row, column));
-    if (!txtCellEdit->isHidden())
-        txtCellEdit->setFocus();
-}
-
-bool Form2::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == Text4) {
-        if (event->type() == QEvent::KeyPress) {
-            auto *key = static_cast<QKeyEvent *>(event);
-            text4KeyDown(bell::keyCodeOf(key->key()));
-            if (deliversCharacter(key))
-                boxKeyPress(Text4, Grid2, key->text().at(0));
-        } else if (event->type() == QEvent::KeyRelease) {
-            setCurrentText(Grid2, Text4->text());
-        }
-        // The box then handles every key itself, arrows included.
-        return false;
-    }
-    if (watched != txtCellEdit)
-        return QWidget::eventFilter(watched, event);
-    if (event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        // One key press event of the box stands for the key going down and, for a key that
-        // types something, the character it delivers.
-        const int code = bell::keyCodeOf(key->key());
-        int keyCode = code;
-        cellEditKeyDown(keyCode);
-        if (code != bell::NoKey && keyCode == 0)
-            return true;
-        if (deliversCharacter(key)) {
-            boxKeyPress(txtCellEdit, Grid1, key->text().at(0));
-            if (refuseCellEditInput(key->text()))
-                return true;
-        }
-        if (key->matches(QKeySequence::Paste)) {
-            pasteIntoCellEdit();
-            return true;
-        }
-        return false;
-    }
-    if (event->type() == QEvent::KeyRelease)
-        setCurrentText(Grid1, txtCellEdit->text());
-    return false;
-}
-
-void Form2::cellEditKeyDown(int &keyCode)
-{
-    const int row = Grid1->currentRow();
-    const int column = Grid1->currentColumn();
-    if (row < 0 || column < 0)
-        return;
-
-    if (keyCode == bell::EnterKey) {
-        if (const auto word = bell::nextWord(column, Grid1->cellText(row, column))) {
-            Grid1->setCellText(row, column, *word);
-            PlaceTextbox();
-        }
-        return;
-    }
-
-    if (isArrow(keyCode)) {
-        const QString text = Grid1->cellText(row, column);
-        if (column == bell::TimeColumn) {
-            const bell::TimeCheck check = bell::checkTime(text);
-            Grid1->setCellText(row, column, check.cellText);
-            // The box keeps what was typed and gives it back to the cell at the key release,
-            // so the user sees the bad time and can correct it.
-            if (!check.leave)
-                return;
-        } else if (column == bell::Seconds1Column || column == bell::Seconds2Column) {
-            Grid1->setCellText(row, column, bell::checkSeconds(text));
-        }
-    }
-
-    if (!isArrow(keyCode) && keyCode != bell::DeleteKey)
-        return;
-    const bell::MovePlan plan = bell::planMove(bell::KeyCode(keyCode), row, column,
-                                               Grid1->rowCount(), Grid1->rowTexts(row));
-    if (!plan.consumed)
-        return;
-    for (const bell::CellCopy &copy : plan.copies)
-        Grid1->setCellText(row, copy.to, Grid1->cellText(row, copy.from));
-    if (plan.removeRow)
-        Grid1->removeRow(row);
-    if (plan.appendRow)
-        Grid1->appendRow(qmv::defaultBellRow());
-    Grid1->setCurrentCell(plan.row, plan.column);
-    keyCode = 0;
-    PlaceTextbox();
-}
-
-bool Form2::refuseCellEditInput(const QString &typed) const
-{
-    if (txtCellEdit->isReadOnly() || typed.isEmpty() || !typed.at(0).isPrint())
-        return false;
-    const qsizetype kept = txtCellEdit->text().size() - txtCellEdit->selectedText().size();
-    return kept + typed.size() > CellEditMaxChars;
-}
-
-void Form2::pasteIntoCellEdit()
-{
-    if (txtCellEdit->isReadOnly())
-        return;
-    QString pasted;
-    for (QChar c : QGuiApplication::clipboard()->text()) {
-        if (c.isPrint())
-            pasted.append(c);
-    }
-    const qsizetype kept = txtCellEdit->text().size() - txtCellEdit->selectedText().size();
-    txtCellEdit->insert(pasted.left(qMax<qsizetype>(0, CellEditMaxChars - kept)));
-}
-
-// Key press of either edit box, before its character lands: the box loses its blanks, then the
-// current cell takes the box's text. Backspace has not removed its character yet, so for it only
-// the key release copies the result.
-void Form2::boxKeyPress(QLineEdit *box, CellGrid *grid, QChar character)
-{
-    const QString trimmed = bell::trimBlanks(box->text());
-    // Left alone when there is nothing to trim, so the caret stays where the user typed.
-    if (trimmed != box->text())
-        box->setText(trimmed);
-    if (character != QChar(8))
-        setCurrentText(grid, box->text());
-}
-
-void Form2::setCurrentText(CellGrid *grid, const QString &text)
-{
-    const int row = grid->currentRow();
-    const int column = grid->currentColumn();
-    if (row >= 0 && column >= 0)
-        grid->setCellText(row, column, text);
-}
-
 void Form2::exitClicked()
 {
     if (ShowMessageBox(QStringLiteral("Are you sure ?\r\nDo you really want to Exit ? ? ?"),
-                       ConfirmCloseTitle, 2, 2) == frmMsgBox::Yes)
+                       ConfirmCloseTitle, msgbox::YesNo, msgbox::QuestionIcon) == frmMsgBox::Yes)
         qmv::endProgram();
 }
 
@@ -615,182 +444,4 @@ void Form2::closeEvent(QCloseEvent *event)
     // Closing the window is leaving the tool, so it asks the same question EXIT does.
     event->ignore();
     exitClicked();
-}
-
-void Form2::nextProgramClicked()
-{
-    if (pgmCurrent >= qmv::ProgramCount) {
-        ShowMessageBox(QStringLiteral("Max Allowed Programs Reached\r\n"), ProgramNumberTitle, 3,
-                       2);
-        return;
-    }
-    moveToProgram(pgmCurrent + 1);
-}
-
-void Form2::prevPgmClicked()
-{
-    if (pgmCurrent <= 1) {
-        ShowMessageBox(QStringLiteral("Program Number 1 Reached\r\n"), ProgramNumberTitle, 3, 2);
-        return;
-    }
-    moveToProgram(pgmCurrent - 1);
-}
-
-void Form2::moveToProgram(int target)
-{
-    const int leaving = pgmCurrent;
-    // Only program 3 carries the schedule, and only Previous ever leaves it.
-    const bool leavingSchedule = leaving == qmv::ProgramCount;
-    const bool arrivingSchedule = target == qmv::ProgramCount;
-
-    const qmv::CellTable schedule = Grid2->contents();
-    if (QString why = qmv::writeWorkingFile(leaving, Grid1->contents(),
-                                            leavingSchedule ? &schedule : nullptr);
-        !why.isEmpty()) {
-        ShowMessageBox(why + QStringLiteral("\r\nProgram %1 is still shown.").arg(leaving),
-                       WorkingFileTitle, 3, 2);
-        return;
-    }
-    Grid1->setCurrentCell(0, 0);
-    if (leavingSchedule)
-        Grid2->setCurrentCell(0, 0);
-
-    // The file arrived at is read before anything changes: the working files can have been
-    // changed from outside, and a program that cannot be shown must not become the current one
-    // while the table still holds the one before.
-    QString error;
-    const std::optional<qmv::WorkingProgram> arriving =
-        qmv::readWorkingFile(target, arrivingSchedule, &error);
-    if (!arriving) {
-        ShowMessageBox(error + QStringLiteral("\r\nProgram %1 is still shown.").arg(leaving),
-                       WorkingFileTitle, 3, 2);
-        placeCellEditAfterMove();
-        return;
-    }
-
-    pgmCurrent = target;
-    txtNextProgram->setText(QString::number(pgmCurrent));
-    showScheduleGroup(arrivingSchedule);
-    if (arriving->schedule) {
-        // Filling the table makes row 0, column 0 current again, which opens Text4 there.
-        Grid2->setContents(*arriving->schedule);
-        Text4->setText(Grid2->cellText(0, 0));
-        Grid2->setCurrentCell(0, 0);
-    }
-    Grid1->setContents(arriving->bell);
-    Grid1->setCurrentCell(0, 0);
-    placeCellEditAfterMove();
-}
-
-void Form2::showScheduleGroup(bool shown)
-{
-    Grid2->setVisible(shown);
-    Text4->setVisible(shown);
-    for (QLabel *label : {m_weekdayLabels.at(0), m_weekdayLabels.at(1), Label5, Label6,
-                          m_weekdayLabels.at(2), m_weekdayLabels.at(3), m_weekdayLabels.at(4),
-                          m_weekdayLabels.at(5), m_weekdayLabels.at(6)})
-        label->setVisible(shown);
-    cmdSaveProgram->setEnabled(shown);
-    cmdDownload->setEnabled(shown);
-}
-
-void Form2::placeCellEditAfterMove()
-{
-    // Unlike PlaceTextbox, the text is not cleared first and the read-only flag stays as the
-    // last placement left it.
-    placeBoxOverCell(txtCellEdit, Grid1, CellEditHeightReduction);
-    txtCellEdit->setText(Grid1->cellText(Grid1->currentRow(), Grid1->currentColumn()));
-    Grid1->setFocus();
-    if (!txtCellEdit->isHidden())
-        txtCellEdit->setFocus();
-}
-
-void Form2::saveProgramClicked()
-{
-    if (!writeShownProgram(SaveTitle))
-        return;
-    if (QString why = qmv::joinWorkingFiles(txtPgmName->text()); !why.isEmpty()) {
-        ShowMessageBox(why + QStringLiteral("\r\nThe program was not saved."), SaveTitle, 3, 2);
-        return;
-    }
-    ShowMessageBox(QStringLiteral("Program saved..."), SaveTitle, 3, 3);
-    pgmSaved = true;
-}
-
-void Form2::downloadClicked()
-{
-    // Until the tables change after a save, program 3's working file holds what they show.
-    if (!pgmSaved && !writeShownProgram(QStringLiteral("qmv Download")))
-        return;
-    // The user may rather go back and mend what would not reach the controller as shown.
-    if (!qmv::check::confirmDownload())
-        return;
-    emit downloadRequested();
-}
-
-qmv::CellTable Form2::shownBellTable() const
-{
-    return Grid1->contents();
-}
-
-qmv::CellTable Form2::shownSchedule() const
-{
-    return Grid2->contents();
-}
-
-bool Form2::writeShownProgram(const QString &title)
-{
-    const qmv::CellTable schedule = Grid2->contents();
-    if (QString why = qmv::writeWorkingFile(pgmCurrent, Grid1->contents(), &schedule);
-        !why.isEmpty()) {
-        ShowMessageBox(why, title, 3, 2);
-        return false;
-    }
-    Grid1->setCurrentCell(0, 0);
-    // Text4 follows Grid2's current cell by itself.
-    Grid2->setCurrentCell(0, 0);
-    // txtCellEdit's keys write into Grid1's current cell, so it must stand over it again.
-    placeCellEditAfterMove();
-    return true;
-}
-
-void Form2::scheduleCellEntered(int row, int column)
-{
-    // Emptying the table reports no current cell at all.
-    if (row < 0 || column < 0)
-        return;
-    Text4->setText(QString());
-    Text4->hide();
-    placeBoxOverCell(Text4, Grid2, 0);
-    Text4->setText(Grid2->cellText(row, column));
-    // The box is part of the schedule and is never shown without it.
-    if (Grid2->isHidden())
-        return;
-    Text4->show();
-    Text4->setFocus();
-}
-
-void Form2::text4KeyDown(int keyCode)
-{
-    const int row = Grid2->currentRow();
-    const int column = Grid2->currentColumn();
-    if (row < 0 || column < 0)
-        return;
-    const qmv::schedule::SchedulePlan plan = qmv::schedule::planMove(
-        bell::KeyCode(keyCode), row, column, Grid2->rowCount(), Grid2->columnCount());
-    if (plan.check)
-        Grid2->setCellText(row, column, qmv::schedule::checkedCell(Grid2->cellText(row, column)));
-    if (plan.moves)
-        Grid2->setCurrentCell(plan.row, plan.column);
-    switch (plan.focus) {
-    case qmv::schedule::Focus::TableThenBox:
-        Grid2->setFocus();
-        Text4->setFocus();
-        break;
-    case qmv::schedule::Focus::Box:
-        Text4->setFocus();
-        break;
-    case qmv::schedule::Focus::None:
-        break;
-    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QClipboard>
 #include <QWidget>
 
 namespace qmv {
@@ -67,7 +68,8 @@ private:
 
     void cellEditKeyDown(int &keyCode);
     bool refuseCellEditInput(const QString &typed) const;
-    void pasteIntoCellEdit();
+    void pasteIntoCellEdit(QClipboard::Mode mode);
+    void cellEditContextMenu(const QPoint &pos);
     void boxKeyPress(QLineEdit *box, CellGrid *grid, QChar character);
     void setCurrentText(CellGrid *grid, const QString &text);
 

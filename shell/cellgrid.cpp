@@ -20,6 +20,8 @@ protected:
         QStyledItemDelegate::initStyleOption(option, index);
         option->displayAlignment = m_grid->columnAlignment(index.column());
         option->backgroundBrush = m_grid->cellColour();
+        if (m_grid->isCurrentTextHidden() && index == m_grid->currentIndex())
+            option->text.clear();
     }
 
 private:
@@ -136,6 +138,12 @@ void CellGrid::setColumnAlignment(int column, Qt::Alignment alignment)
 Qt::Alignment CellGrid::columnAlignment(int column) const
 {
     return m_alignments.value(column, Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void CellGrid::setCurrentTextHidden(bool hidden)
+{
+    m_currentTextHidden = hidden;
+    viewport()->update();
 }
 
 void CellGrid::setColours(const QColor &cells, const QColor &gridLines, const QColor &background)

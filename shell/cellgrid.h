@@ -26,6 +26,11 @@ public:
     void setColumnAlignment(int column, Qt::Alignment alignment);
     Qt::Alignment columnAlignment(int column) const;
 
+    // For a table whose current cell has an edit box laid over it: the box shows the text, so
+    // the cell draws none of its own.
+    void setCurrentTextHidden(bool hidden);
+    bool isCurrentTextHidden() const { return m_currentTextHidden; }
+
     void setColours(const QColor &cells, const QColor &gridLines, const QColor &background);
     QColor cellColour() const { return m_cellColour; }
 
@@ -36,4 +41,5 @@ public:
 private:
     QList<Qt::Alignment> m_alignments;
     QColor m_cellColour = Qt::white;
+    bool m_currentTextHidden = false;
 };

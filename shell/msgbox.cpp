@@ -9,9 +9,14 @@
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 
 using qmv::tw;
 using qmv::twRect;
+
+namespace {
+const QChar WrapHere(0x200b); // zero-width space: a line may break here
+}
 
 frmMsgBox::frmMsgBox(QWidget *parent) : QDialog(parent)
 {
@@ -58,7 +63,8 @@ QPushButton *frmMsgBox::addButton(QFrame *frame, const QString &name, const QStr
     auto *button = new QPushButton(caption, frame);
     button->setObjectName(name);
     button->setGeometry(twRect(left, 0, 1215, 495));
-    button->setAutoDefault(false);
+    // Enter presses the focused button, as in the platform's own message boxes.
+    button->setAutoDefault(true);
     connect(button, &QPushButton::clicked, this, [this, code] {
         mCutMsgBoxValue = code;
         accept();
@@ -73,13 +79,39 @@ void frmMsgBox::load()
     if (QFile::exists(iconPath))
         m_imgIcon->setPixmap(QIcon(iconPath).pixmap(m_imgIcon->size()));
 
-    m_fraOkCancel->setVisible(mcutMsgBoxStyle == 1);
-    m_fraYesNo->setVisible(mcutMsgBoxStyle == 2);
-    m_fraOk->setVisible(mcutMsgBoxStyle == 3);
+    m_fraOkCancel->setVisible(mcutMsgBoxStyle == msgbox::OkCancel);
+    m_fraYesNo->setVisible(mcutMsgBoxStyle == msgbox::YesNo);
+    m_fraOk->setVisible(mcutMsgBoxStyle == msgbox::OkOnly);
 
     QString shown = mCutMsgBoxMsg;
-    m_lblMsg->setText(shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // A path has no blank to wrap at; it may wrap after each folder instead.
+    for (QChar separator : {QLatin1Char('/'), QLatin1Char('\\')})
+        shown.replace(separator, QString(separator) + WrapHere);
+    m_lblMsg->setText(shown);
     setWindowTitle(mCutMsgBoxTitle);
+    fitMessage();
+}
+
+void frmMsgBox::fitMessage()
+{
+    // The designed window holds every fixed message; only the tool's longer ones (a damaged file,
+    // a path) make it wider, up to twice, and then taller, so that no line is cut off.
+    const QRect designed = twRect(1080, 210, 4605, 690);
+    const QFontMetrics metrics(m_lblMsg->font());
+    int width = designed.width();
+    for (const QString &piece : m_lblMsg->text().split(
+             QRegularExpression(QStringLiteral("\\s|") + WrapHere), Qt::SkipEmptyParts))
+        width = qMax(width, metrics.horizontalAdvance(piece) + 1);
+    width = qMin(width, 2 * designed.width());
+    const int height = qMax(designed.height(), m_lblMsg->heightForWidth(width));
+    const QSize grown(width - designed.width(), height - designed.height());
+    m_lblMsg->setGeometry(QRect(designed.topLeft(), QSize(width, height)));
+    for (QFrame *frame : {m_fraOk, m_fraYesNo, m_fraOkCancel}) {
+        const int top = frame == m_fraOkCancel ? 1275 : 1260;
+        frame->move(tw(735) + grown.width() / 2, tw(top) + grown.height());
+    }
+    setFixedSize(QSize(tw(5805), tw(1950)) + grown);
 }
 
 int ShowMessageBox(const QString &message, const QString &title, int style, int icon)

@@ -35,6 +35,7 @@ public:
     void load();
 
 private:
+    void fitMessage();
     QPushButton *addButton(QFrame *frame, const QString &name, const QString &caption, int left,
                            int code);
 

@@ -2,9 +2,14 @@
 
 #include "paths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
+
+#include <memory>
+#include <vector>
 
 namespace qmv {
 
@@ -19,18 +24,13 @@ QByteArray line(const QString &text)
     return text.toLatin1() + LineEnd;
 }
 
-// A row-count line holds a whole number of at least 1, blanks around it allowed.
+// A row-count line holds a whole number of at least 1 in the notations the conversion to a
+// whole number accepts: blanks around it and a sign allowed.
 std::optional<int> rowCountOf(const QByteArray &text)
 {
-    const QByteArray trimmed = text.trimmed();
-    if (trimmed.isEmpty() || trimmed.size() > 9)
-        return std::nullopt;
-    for (char c : trimmed) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-    }
-    const int count = trimmed.toInt();
-    if (count < 1)
+    bool ok = false;
+    const int count = text.toInt(&ok);
+    if (!ok || count < 1)
         return std::nullopt;
     return count;
 }
@@ -86,41 +86,42 @@ struct Reader
 // A program file of the largest table anyone edits is well under a megabyte.
 constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
 
-// TAB, CR and LF would break the lines and the clip text; a character beyond Latin-1 has no
-// byte of its own in a program file. Returns where the first such cell is, or nothing.
+// Where the first cell that cannot be stored is, or nothing.
 QString unstorableCell(const CellTable &table)
 {
     for (int r = 0; r < table.rowCount(); ++r) {
         const QStringList &row = table.rows.at(r);
         for (int c = 0; c < row.size(); ++c) {
-            for (QChar ch : row.at(c)) {
-                if (ch == QLatin1Char('\t') || ch == QLatin1Char('\r') || ch == QLatin1Char('\n') ||
-                    ch.unicode() > 0xff)
-                    return QStringLiteral("row %1, column %2").arg(r + 1).arg(c + 1);
-            }
+            if (!isStorableText(row.at(c)))
+                return QStringLiteral("row %1, column %2").arg(r + 1).arg(c + 1);
         }
     }
     return {};
 }
 
+// The reader goes by line position only, so whatever follows the last line it needs (a note, an
+// end-of-file byte, another line break) is left alone.
 bool checkLineCount(const QList<QByteArray> &lines, int expected, ParseError *error)
 {
-    if (lines.size() < expected) {
-        if (error)
-            *error = {
-                int(lines.size()),
-                QStringLiteral("the file has %1 lines, not %2").arg(lines.size()).arg(expected)};
-        return false;
-    }
-    if (lines.size() > expected) {
-        if (error)
-            *error = {expected + 1, QStringLiteral("unexpected text after line %1").arg(expected)};
-        return false;
-    }
-    return true;
+    if (lines.size() >= expected)
+        return true;
+    if (error)
+        *error = {int(lines.size()),
+                  QStringLiteral("the file has %1 lines, not %2").arg(lines.size()).arg(expected)};
+    return false;
 }
 
 } // namespace
+
+bool isStorableText(const QString &text)
+{
+    for (QChar c : text) {
+        if (c == QLatin1Char('\t') || c == QLatin1Char('\r') || c == QLatin1Char('\n') ||
+            c.unicode() > 0xff)
+            return false;
+    }
+    return true;
+}
 
 QStringList defaultBellRow()
 {
@@ -287,9 +288,13 @@ QString readFile(const QString &path, QByteArray *bytes)
     return {};
 }
 
-QString writeFileAtomic(const QString &path, const QByteArray &bytes)
+namespace {
+
+// Writes `bytes` into the save file's temporary file and leaves it uncommitted; on failure the
+// temporary file is gone and the message says why.
+QString writeUncommitted(QSaveFile &file, const QByteArray &bytes)
 {
-    QSaveFile file(path);
+    const QString path = file.fileName();
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
     // QSaveFile buffers small writes and its commit() does not notice when emptying that buffer
@@ -299,6 +304,30 @@ QString writeFileAtomic(const QString &path, const QByteArray &bytes)
         file.cancelWriting();
         return QStringLiteral("Cannot write %1: %2").arg(path, why);
     }
+    return {};
+}
+
+QString storableTables(const QString &path, const CellTable &bell, const CellTable *schedule)
+{
+    QString where;
+    if (const QString cell = unstorableCell(bell); !cell.isEmpty())
+        where = QStringLiteral("the program's ") + cell;
+    else if (schedule && !unstorableCell(*schedule).isEmpty())
+        where = QStringLiteral("the schedule's ") + unstorableCell(*schedule);
+    if (where.isEmpty())
+        return {};
+    return QStringLiteral("Cannot write %1: %2 holds a tab, a line break or a character that a "
+                          "program file cannot hold")
+        .arg(path, where);
+}
+
+} // namespace
+
+QString writeFileAtomic(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (QString why = writeUncommitted(file, bytes); !why.isEmpty())
+        return why;
     if (!file.commit())
         return QStringLiteral("Cannot write %1: %2").arg(path, file.errorString());
     return {};
@@ -340,24 +369,33 @@ std::optional<WorkingProgram> readWorkingFile(int program, bool withSchedule, QS
 
 QString writeWorkingFile(int program, const CellTable &bell, const CellTable *schedule)
 {
-    QString where;
-    if (const QString cell = unstorableCell(bell); !cell.isEmpty())
-        where = QStringLiteral("the program's ") + cell;
-    else if (schedule && !unstorableCell(*schedule).isEmpty())
-        where = QStringLiteral("the schedule's ") + unstorableCell(*schedule);
-    if (!where.isEmpty())
-        return QStringLiteral("Cannot write %1: %2 holds a tab, a line break or a character "
-                              "that a program file cannot hold")
-            .arg(paths::workingFile(program), where);
-    return writeFileAtomic(paths::workingFile(program), workingFileBytes(program, bell, schedule));
+    const QString path = paths::workingFile(program);
+    if (QString why = storableTables(path, bell, schedule); !why.isEmpty())
+        return why;
+    return writeFileAtomic(path, workingFileBytes(program, bell, schedule));
 }
 
 QString splitIntoWorkingFiles(const ProgramFile &file)
 {
+    std::vector<std::unique_ptr<QSaveFile>> files;
     for (int n = 1; n <= ProgramCount; ++n) {
         const CellTable *schedule = n == ProgramCount ? &file.schedule : nullptr;
-        if (QString why = writeWorkingFile(n, file.programs[n - 1], schedule); !why.isEmpty())
+        const QString path = paths::workingFile(n);
+        if (QString why = storableTables(path, file.programs[n - 1], schedule); !why.isEmpty())
             return why;
+        auto saved = std::make_unique<QSaveFile>(path);
+        if (QString why =
+                writeUncommitted(*saved, workingFileBytes(n, file.programs[n - 1], schedule));
+            !why.isEmpty())
+            return why;
+        files.push_back(std::move(saved));
+    }
+    // Every file is written out beside its target before the first one replaces anything, so a
+    // file that cannot be written leaves all three as they were.
+    for (const auto &saved : files) {
+        if (!saved->commit())
+            return QStringLiteral("Cannot write %1: %2")
+                .arg(saved->fileName(), saved->errorString());
     }
     return {};
 }
@@ -382,6 +420,23 @@ QString joinWorkingFiles(const QString &name)
     if (QString why = writeFileAtomic(paths::programFile(name), joined); !why.isEmpty())
         return why;
     return writeFileAtomic(paths::joinBatch(), QByteArray());
+}
+
+std::unique_ptr<QLockFile> holdWorkingFolder(QString *error)
+{
+    auto lock = std::make_unique<QLockFile>(paths::tmpDir() + QStringLiteral("/editing.lock"));
+    // An edit lasts as long as the user likes: only a holder that is no longer running, such as
+    // a copy that was killed, gives the folder up.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0))
+        return lock;
+    if (lock->error() == QLockFile::LockFailedError)
+        *error = QStringLiteral("Cannot open: another QMV window is editing %1; close it first.")
+                     .arg(QDir::toNativeSeparators(paths::tmpDir()));
+    else
+        *error = QStringLiteral("Cannot open: %1 cannot be locked for editing.")
+                     .arg(QDir::toNativeSeparators(paths::tmpDir()));
+    return nullptr;
 }
 
 } // namespace qmv

@@ -5,7 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+class QLockFile;
+
 #include <array>
+#include <memory>
 #include <optional>
 
 // The program file and the working files.
@@ -35,6 +38,10 @@ struct CellTable
     }
     bool operator!=(const CellTable &other) const { return !(*this == other); }
 };
+
+// Whether a cell text can be stored: a TAB, CR or LF would break the lines and the clip text,
+// and a character beyond Latin-1 has no byte of its own in a program file.
+bool isStorableText(const QString &text);
 
 QStringList defaultBellRow();
 CellTable defaultBellTable(int rows = DefaultBellRows);
@@ -94,12 +101,17 @@ std::optional<ProgramFile> readProgramFile(const QString &path, QString *error);
 std::optional<WorkingProgram> readWorkingFile(int program, bool withSchedule, QString *error);
 QString writeWorkingFile(int program, const CellTable &bell, const CellTable *schedule = nullptr);
 
-// Writes temp#1..temp#3 from the program file (program 3's with the schedule).
+// Writes temp#1..temp#3 from the program file (program 3's with the schedule): all three, or,
+// when one cannot be written, none.
 QString splitIntoWorkingFiles(const ProgramFile &file);
 
 // Joins temp#1, temp#2 and temp#3, byte for byte, into the program file NAME in the data
 // folder, and leaves the join batch as an empty file. The joined bytes are checked to read
 // back as a program file before anything is replaced.
 QString joinWorkingFiles(const QString &name);
+
+// The working folder belongs to one editor at a time. Held while the returned lock lives; null
+// when another running copy holds it or the lock cannot be made, with `error` saying which.
+std::unique_ptr<QLockFile> holdWorkingFolder(QString *error);
 
 } // namespace qmv

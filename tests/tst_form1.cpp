@@ -5,19 +5,27 @@
 #include "msgbox.h"
 #include "paths.h"
 #include "programfile.h"
+#include "twips.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLockFile>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstdio>
+
 namespace {
 
-// A button pressed, the file dialog answered with `typed` (null cancels), the one message that may
-// come (beginning with `message`, %1 the chosen path) answered; `then` "editor", "ended" or "" (the
-// main window stays). Old, bad (damaged) and dir.qmv/ lie in the data folder.
+// A button pressed (by Enter when named "enter:NAME"), the file dialog answered with `typed` (null
+// cancels), the one message that may come (beginning with `message`, %1 the chosen path) answered;
+// `then` "editor", "ended" or "" (the main window stays). Old, bad (damaged) and dir.qmv/ lie in
+// the data folder.
+const char *const HoldWorkingFolder = "--hold-working-folder";
+
 struct Press
 {
     const char *button, *typed, *message, *file, *answer, *then;
@@ -41,44 +49,58 @@ private slots:
         qputenv("QMV_ROOT", root().toLocal8Bit());
     }
 
-    // Only icon 12 has a file.
+    // Only icon 12 has a file. Every message shows whole and as written; only the tool's own
+    // long messages make the window larger than designed.
     void messageWindow_data()
     {
         QTest::addColumn<int>("style");
         QTest::addColumn<int>("icon");
-        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("shown"); // "": the program is ending, no window comes up
         QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("code");
-        QTest::newRow("ok") << 1 << 12 << "cmdOK cmdCancel imgIcon"
-                            << "cmdOK" << 1;
-        QTest::newRow("cancel") << 1 << 0 << "cmdOK cmdCancel"
-                                << "cmdCancel" << 2;
-        QTest::newRow("yes") << 2 << 1 << "cmdYes cmdNo"
-                             << "cmdYes" << 6;
-        QTest::newRow("no") << 2 << 12 << "cmdYes cmdNo imgIcon"
-                            << "cmdNo" << 7;
-        QTest::newRow("okalone") << 3 << 2 << "cmdOKonly"
-                                 << "cmdOKonly" << 1;
-        QTest::newRow("closedwithoutbutton") << 2 << 0 << "cmdYes cmdNo"
-                                             << "close" << 0;
-        QTest::newRow("unknownstylenobutton") << 255 << 12 << "imgIcon"
-                                              << "close" << 0;
+        QTest::addColumn<bool>("grows");
+        const QString damaged = "/tmp/a-rather-long-folder-name-for-a-test/qmvdata/week1.qmv is "
+                                "damaged: line 3: the table text holds 15 rows, the row count "
+                                "says 16\r\nThe program file was not opened.";
+        auto row = [](const char *tag, int style, int icon, const QString &message,
+                      const char *shown, const char *answer, int code, bool grows = false) {
+            QTest::newRow(tag) << style << icon << message << QString(shown) << QString(answer)
+                               << code << grows;
+        };
+        row("ok", 1, 12, "Question", "cmdOK cmdCancel imgIcon", "cmdOK", 1);
+        row("cancel", 1, 0, "Question", "cmdOK cmdCancel", "cmdCancel", 2);
+        row("yes", 2, 1, "Are you sure ?\r\nDo you really want to Exit ? ? ?", "cmdYes cmdNo",
+            "cmdYes", 6);
+        row("nobyenter", 2, 12, "File already exists\r\nContent will lost if you continue\r\nEXIT?",
+            "cmdYes cmdNo imgIcon", "enter:cmdNo", 7);
+        row("okalone", 3, 2, "Program saved...", "cmdOKonly", "cmdOKonly", 1);
+        row("closedwithoutbutton", 2, 0, "Question", "cmdYes cmdNo", "close", 0);
+        row("unknownstylenobutton", 255, 12, "Question", "imgIcon", "close", 0);
+        row("longmessagegrows", 3, 0, damaged, "cmdOKonly", "cmdOKonly", 1, true);
+        row("markupinname", 3, 0, "Cannot open <b>x</b>&amp;<br>y.qmv", "cmdOKonly", "cmdOKonly",
+            1);
+        row("afterending", 3, 0, "Question", "", "cmdOKonly", 0);
     }
 
     void messageWindow()
     {
         QFETCH(int, style);
         QFETCH(int, icon);
-        QFETCH(QString, shown);
+        QFETCH(QString, message);
         QFETCH(QString, answer);
-        QFETCH(int, code);
+        QFETCH(QString, shown);
+        QFETCH(bool, grows);
         QImage image(32, 32, QImage::Format_ARGB32);
         image.fill(Qt::red);
         const QString file = qmv::paths::messageIcon(12);
         QVERIFY(QDir().mkpath(QFileInfo(file).path()) && image.save(file, "ICO"));
         QStringList seen;
+        QString text;
+        bool fits = false, designed = false;
         qmvtest::MessageBoxAnswerer answerer;
         answerer.queue(answer);
+        answerer.setDefaultAnswer("close");
         answerer.setHold([&] {
             QWidget *box = QApplication::activeModalWidget();
             for (auto *button : box->findChildren<QPushButton *>())
@@ -86,10 +108,30 @@ private slots:
                     seen.append(button->objectName());
             if (!box->findChild<QLabel *>("imgIcon")->pixmap().isNull())
                 seen.append("imgIcon");
+            auto *label = box->findChild<QLabel *>("lblMsg");
+            fits = label->heightForWidth(label->width()) <= label->height() &&
+                   box->rect().contains(label->geometry());
+            designed = box->size() == QSize(qmv::tw(5805), qmv::tw(1950));
+            label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            label->setSelection(0, int(label->text().size()));
+            text = label->selectedText().remove(QChar(0x200b)).replace(QChar(0x2029), "\r\n");
             return false;
         });
-        QCOMPARE(ShowMessageBox("Question", "Title", style, icon), code);
+        int ended = 0;
+        qmv::setEndHandler([&] { ++ended; });
+        auto reset = qScopeGuard([] {
+            qmv::setEndHandler(nullptr);
+            qmv::resetEnding();
+        });
+        if (shown.isEmpty())
+            qmv::endProgram();
+        QTEST(ShowMessageBox(message, "Title", style, icon), "code");
         QCOMPARE(seen.join(' '), shown);
+        if (shown.isEmpty())
+            return;
+        QVERIFY(fits);
+        QCOMPARE(text, message);
+        QCOMPARE(designed, !grows);
     }
 
     void foldersAtStart_data()
@@ -136,6 +178,7 @@ private slots:
         row("editfolder", {e, "dir.qmv", unknown, "dir.qmv", "", ""});
         row("exityes", {x, nullptr, sure, "", "cmdYes", "ended"});
         row("exitno", {x, nullptr, sure, "", "cmdNo", ""});
+        row("exitbyenter", {"enter:cmdMainExit", nullptr, sure, "", "cmdYes", "ended"});
         row("exitclosed", {x, nullptr, sure, "", "close", ""});
     }
 
@@ -164,7 +207,11 @@ private slots:
         answerer.answerPlatformBoxes();
         answerer.queue(press.answer);
         answerer.setDefaultAnswer("close"); // an unexpected message fails the count, never hangs
-        form->findChild<QPushButton *>(press.button)->click();
+        const QString button = press.button;
+        if (button.startsWith("enter:"))
+            QTest::keyClick(form->findChild<QPushButton *>(button.mid(6)), Qt::Key_Return);
+        else
+            form->findChild<QPushButton *>(button)->click();
 
         const QString path = data + press.file;
         const QStringList told = answerer.messages();
@@ -178,7 +225,58 @@ private slots:
         QCOMPARE(form->isVisible(), then != "editor");
         QCOMPARE(form->editor() && form->editor()->isVisible(), then == "editor");
     }
+
+    // Another running copy holds the working folder: New opens nothing until that copy is gone,
+    // even when it was killed and left its lock behind; then this copy holds the folder.
+    void oneEditorPerWorkingFolder()
+    {
+        auto form = Form1::start();
+        QVERIFY(form);
+        form->show();
+        form->setFileDialogRunner([](QFileDialog &dialog) {
+            dialog.selectFile("week1");
+            return int(QDialog::Accepted);
+        });
+        qmvtest::MessageBoxAnswerer answerer;
+        answerer.setDefaultAnswer("cmdOKonly");
+        auto otherCopy = [](QProcess &copy) {
+            copy.start(QCoreApplication::applicationFilePath(), {HoldWorkingFolder});
+            return copy.waitForReadyRead() ? copy.readAll().trimmed() : "no answer";
+        };
+        QProcess other;
+        QCOMPARE(otherCopy(other), "held");
+        auto *newProg = form->findChild<QPushButton *>("cmdNewProg");
+        newProg->click();
+        QCOMPARE(answerer.messages().value(0).section(';', 0, 0),
+                 "Cannot open: another QMV window is editing " +
+                     QDir::toNativeSeparators(qmv::paths::tmpDir()));
+        QVERIFY(!form->editor() && form->isVisible());
+        other.kill();
+        QVERIFY(other.waitForFinished());
+        newProg->click();
+        QVERIFY(form->editor() && form->editor()->isVisible());
+        QProcess third;
+        QCOMPARE(otherCopy(third), "refused");
+        QCOMPARE(answerer.messages().size(), 1);
+    }
 };
 
-QTEST_MAIN(tst_Form1)
+// Run with this argument, the test binary is another copy of the tool that takes the working
+// folder and keeps it until it is killed.
+int main(int argc, char *argv[])
+{
+    if (argc == 2 && QLatin1String(argv[1]) == HoldWorkingFolder) {
+        QCoreApplication app(argc, argv);
+        QString error;
+        const auto lock = qmv::holdWorkingFolder(&error);
+        std::puts(lock ? "held" : "refused");
+        std::fflush(stdout);
+        return lock ? app.exec() : 1;
+    }
+    QApplication app(argc, argv);
+    tst_Form1 test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_form1.moc"

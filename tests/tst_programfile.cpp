@@ -73,11 +73,12 @@ private slots:
         QCOMPARE(splitLines(bytes), lines);
     }
 
-    void damagedFileIsRefused_data()
+    // Read by line position: a file is refused, at the line named, only for what it lacks.
+    void fileIsReadOrRefused_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("line");
-        QTest::addColumn<QString>("what");
+        QTest::addColumn<QString>("what"); // empty: read as the default file
         const QByteArray good = fileBytes();
         auto with = [&good](const QByteArray &from, const QByteArray &to) {
             return QByteArray(good).replace(good.indexOf(from), from.size(), to);
@@ -91,8 +92,11 @@ private slots:
         row("empty", {}, 0, "the file has 0 lines, not 14");
         row("thirteenlines", good.left(good.lastIndexOf("2\r\n") + 3), 13,
             "the file has 13 lines, not 14");
-        row("extraline", good + "\r\n", 15, "unexpected text after line 14");
+        row("extralinebreak", good + "\r\n", 0, {});
+        row("ctrlzandnoteafterline14", good + "\x1a\r\nnote\r\n", 0, {});
+        row("signedrowcount", with("15\r\n", " +15\r\n"), 0, {});
         row("rowcountnotanumber", with("15\r\n", "1x\r\n"), 2, badCount);
+        row("rowcountzero", with("15\r\n", "-0\r\n"), 2, badCount);
         row("rowcounthuge", with("15\r\n", "999999999\r\n"), 3, holds.arg(999999999));
         row("fewerrows", with("15\r\n", "16\r\n"), 3, holds.arg(16));
         row("missingcell", with(DefaultRow + "\r", "\tOFF\r"), 3, cells.arg(2).arg(8));
@@ -101,15 +105,17 @@ private slots:
         row("schedulecells", with("3\t3\r3", "3\r3"), 14, cells.arg(6).arg(7));
     }
 
-    void damagedFileIsRefused()
+    void fileIsReadOrRefused()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, line);
         QFETCH(QString, what);
         ParseError error;
-        QVERIFY(!parseProgramFile(bytes, &error));
-        QCOMPARE(error.line, line);
+        const auto file = parseProgramFile(bytes, &error);
         QCOMPARE(error.what, what);
+        QCOMPARE(error.line, line);
+        QVERIFY(!file == !what.isEmpty());
+        QVERIFY(!file || programFileBytes(*file) == fileBytes());
     }
 
     // Saved byte for byte when there is no fault, otherwise refused leaving what was there.
@@ -164,28 +170,42 @@ private slots:
         const auto all = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
         QCOMPARE(QDir(paths::dataDir()).entryList(all).size(), saved ? 2 : 1);
         QCOMPARE(QDir(m_root.path()).entryList(all), (QStringList{"qmvdata", "tmpqmv"}));
+        QCOMPARE(readAll(paths::joinBatch()), saved ? "" : "<missing>");
     }
 
-    // A character a file cannot hold is refused rather than written as something else.
+    // The three working files are written together or not at all; a character a file cannot
+    // hold is refused rather than written as something else.
     void writeTables_data()
     {
         QTest::addColumn<QString>("cell");
-        QTest::newRow("newfile") << "";
-        QTest::newRow("euro") << "1€2";
-        QTest::newRow("tab") << "a\tb";
+        QTest::addColumn<int>("program");  // where the cell goes; 4: the schedule
+        QTest::addColumn<bool>("blocked"); // temp#2 is a folder
+        QTest::newRow("newfile") << "" << 1 << false;
+        QTest::newRow("euroinprogram3") << "1€2" << 3 << false;
+        QTest::newRow("tabinschedule") << "a\tb" << 4 << false;
+        QTest::newRow("temp2cannotbewritten") << "" << 1 << true;
     }
 
     void writeTables()
     {
         QFETCH(QString, cell);
-        CellTable bell = defaultBellTable();
-        bell.rows[0][3] = cell;
-        const ProgramFile file{{bell, bell, bell}, defaultSchedule()};
+        QFETCH(int, program);
+        QFETCH(bool, blocked);
+        const CellTable bell = defaultBellTable();
+        ProgramFile file{{bell, bell, bell}, defaultSchedule()};
+        (program == 4 ? file.schedule : file.programs[program - 1]).rows[0][3] = cell;
+        for (int n = 1; n <= 3; ++n)
+            QCOMPARE(writeFileAtomic(paths::workingFile(n), "old"), QString());
+        QVERIFY(!blocked || (QFile::remove(paths::workingFile(2)) &&
+                             QDir().mkpath(paths::workingFile(2) + "/inside")));
         const QString error = splitIntoWorkingFiles(file);
-        QVERIFY2(error.contains("cannot hold") != cell.isEmpty(), qPrintable(error));
-        QCOMPARE(QFile::exists(paths::workingFile(1)), cell.isEmpty());
-        if (cell.isEmpty())
-            QCOMPARE(programFileBytes(file), fileBytes());
+        const bool refused = !cell.isEmpty() || blocked;
+        QVERIFY2(error.isEmpty() != refused, qPrintable(error));
+        QByteArray files;
+        for (int n = 1; n <= 3; ++n)
+            files += blocked && n == 2 ? "" : readAll(paths::workingFile(n));
+        QCOMPARE(files, refused ? QByteArray(blocked ? "oldold" : "oldoldold") : fileBytes());
+        QVERIFY(refused || programFileBytes(file) == fileBytes());
     }
 
     void killedWhileWritingLeavesOldOrNew()

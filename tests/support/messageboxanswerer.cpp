@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 
 namespace qmvtest {
 
@@ -29,18 +30,24 @@ void MessageBoxAnswerer::poll()
     const QString answer = m_answers.isEmpty() ? m_default : m_answers.takeFirst();
     if (answer.isEmpty())
         return;
-    m_answered = box;
+    const bool byEnter = answer.startsWith(QLatin1String("enter:"));
+    // A window that Enter failed to close gets the next answer.
+    m_answered = byEnter ? nullptr : box;
     m_seen.append({box->mCutMsgBoxMsg, box->mCutMsgBoxTitle});
     if (answer == QLatin1String("close")) {
         box->reject();
         return;
     }
     // "cmdOKonly|cmdOK": the first of these buttons the window shows.
-    for (const QString &name : answer.split(QLatin1Char('|'))) {
-        if (auto *button = box->findChild<QPushButton *>(name); button && button->isVisible()) {
+    for (const QString &name : (byEnter ? answer.mid(6) : answer).split(QLatin1Char('|'))) {
+        auto *button = box->findChild<QPushButton *>(name);
+        if (!button || !button->isVisible())
+            continue;
+        if (byEnter)
+            QTest::keyClick(button, Qt::Key_Return);
+        else
             button->click();
-            return;
-        }
+        return;
     }
     qWarning("MessageBoxAnswerer: no visible button %s", qPrintable(answer));
 }

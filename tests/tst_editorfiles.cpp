@@ -1,0 +1,260 @@
+#include "editorfixture.h"
+
+class tst_EditorFiles : public EditorFixture
+{
+    Q_OBJECT
+
+private slots:
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
+
+    void load_data()
+    {
+        QTest::addColumn<bool>("editing");     // Edit rather than New
+        QTest::addColumn<QByteArray>("bytes"); // the file beforehand; "<none>": no file
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("message"); // what the one message says, in part
+        auto add = [](const char *name, bool editing, const QByteArray &bytes, const char *answer,
+                      const char *message) {
+            QTest::newRow(name) << editing << bytes << QString(answer) << QString(message);
+        };
+        const QByteArray rows = joinedRows(15);
+        add("new, no file yet", false, "<none>", "", "");
+        add("new, file exists, no opens the defaults", false, "old", "cmdNo",
+            "File already exists\r\nContent will lost if you continue\r\nEXIT?");
+        add("new, file exists, yes ends the tool", false, "old", "cmdYes", "File already exists");
+        add("edit, a sound file", true, planted(1) + planted(2) + planted(3), "", "");
+        add("edit, missing file", true, "<none>", "", "Cannot open");
+        add("edit, too few lines", true, ":P1\r\n15\r\n" + rows + "\r\n", "", "lines");
+        add("edit, row count disagrees with the rows", true,
+            ":P1\r\n3" + planted(1).mid(6) + planted(2) + planted(3), "", "line 3");
+    }
+
+    void load()
+    {
+        QFETCH(bool, editing);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, answer);
+        QFETCH(QString, message);
+        const QString path = qmv::paths::programFile(QStringLiteral("week1.qmv"));
+        QVERIFY(bytes == "<none>" || writeAll(path, bytes));
+        QVERIFY(writeAll(qmv::paths::workingFile(2), "earlier"));
+        m_answerer->queue(answer);
+        m_form = std::make_unique<Form2>(editing, path, QStringLiteral("week1.qmv"));
+        const bool opens = m_form->load();
+        const QString said = m_answerer->messages().join('|');
+        QVERIFY2(said.contains(message) && said.isEmpty() == message.isEmpty() &&
+                     !said.contains('|') && (!editing || opens || said.contains(path)),
+                 qPrintable(said));
+        QCOMPARE(opens, said.isEmpty() || answer == QLatin1String("cmdNo"));
+        QCOMPARE(m_ended, answer == QLatin1String("cmdYes") ? 1 : 0);
+        QCOMPARE(readAll(path), bytes == "<none>" ? "<missing>" : bytes);
+        QCOMPARE(workingBytes(2) == "earlier", !opens);
+        if (!opens)
+            return;
+        const QByteArray defaults = "\r\n15\r\n" + joinedRows(15) + "\r\n";
+        QCOMPARE(workingBytes(1) + workingBytes(2) + workingBytes(3),
+                 editing ? bytes
+                         : ":P1" + defaults + ":P2" + defaults + ":P3" + defaults +
+                               DefaultScheduleBlock);
+        QCOMPARE(grid1()->rowTexts(0).join(','), (editing ? "01:00" : "") + DefaultRow);
+        QCOMPARE(grid1()->rowCount(), editing ? 2 : 15);
+        QCOMPARE(text4()->text(), editing ? "1" : "3");
+        QCOMPARE(control("txtPgmName")->property("text").toString(), "week1.qmv");
+        checkAgreement(1);
+        QCOMPARE(box()->geometry(), grid1()->cellRect(0, 0, m_form.get()));
+        QCOMPARE(box()->text(), editing ? "01:00" : "");
+        QVERIFY(show() && !box()->isReadOnly());
+        QTRY_VERIFY(box()->hasFocus());
+    }
+
+    void navigation_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<bool>("next");
+        QTest::addColumn<QByteArray>("bad"); // the bad file's bytes, "<none>" or "<dir>"
+        QTest::addColumn<bool>("leaving");   // the bad file is the one left, not the one arrived at
+        QTest::addColumn<QString>("message");
+        auto add = [](const char *name, int from, bool next, const QByteArray &bad, bool leaving,
+                      const char *message) {
+            QTest::newRow(name) << from << next << bad << leaving << QString(message);
+        };
+        add("next from 1", 1, true, {}, false, "");
+        add("next from 2", 2, true, {}, false, "");
+        add("next at 3", 3, true, {}, false, "Max Allowed Programs Reached\r\n");
+        add("previous from 3", 3, false, {}, false, "");
+        add("previous at 1", 1, false, {}, false, "Program Number 1 Reached\r\n");
+        add("arrival missing, next to 2", 1, true, "<none>", false, "Cannot open");
+        add("arrival row count not a number, previous to 2", 3, false,
+            ":P2\r\nx" + planted(2).mid(6), false, "line 2");
+        add("arrival without schedule, next to 3", 2, true, ":P3" + planted(2).mid(3), false,
+            "lines");
+        add("leaving a folder, previous from 3", 3, false, "<dir>", true, "");
+    }
+
+    void navigation()
+    {
+        QFETCH(int, from);
+        QFETCH(bool, next);
+        QFETCH(QByteArray, bad);
+        QFETCH(bool, leaving);
+        QFETCH(QString, message);
+        QVERIFY(openNew());
+        goTo(from);
+        // What the files hold from now on tells what the command wrote and what it read.
+        for (int program = 1; program <= 3; ++program)
+            QVERIFY(writeAll(qmv::paths::workingFile(program), planted(program)));
+        const int target = next ? from + 1 : from - 1;
+        const bool edge = target < 1 || target > 3;
+        const QString badFile =
+            bad.isEmpty() ? QString() : qmv::paths::workingFile(leaving ? from : target);
+        QVERIFY(bad.isEmpty() || QFile::remove(badFile));
+        QVERIFY(bad.isEmpty() || bad == "<none>" ||
+                (bad == "<dir>" ? QDir().mkpath(badFile + "/inside") : writeAll(badFile, bad)));
+        grid1()->setCellText(0, 0, QStringLiteral("11:11"));
+        grid2()->setCellText(1, 6, QStringLiteral("2"));
+        grid1()->setCurrentCell(2, 1); // the box over a word column, read-only
+        m_form->PlaceTextbox();
+        const qmv::CellTable bell = grid1()->contents();
+        const qmv::CellTable schedule = grid2()->contents();
+        move(next);
+        const QString said = m_answerer->messages().join('|');
+        QVERIFY2(said.contains(message) && said.contains(badFile) && !said.contains('|') &&
+                     said.isEmpty() == (message.isEmpty() && bad.isEmpty()),
+                 qPrintable(said));
+        for (int program = 1; program <= 3; ++program) {
+            if (qmv::paths::workingFile(program) == badFile)
+                continue;
+            QCOMPARE(workingBytes(program),
+                     program != from || edge
+                         ? planted(program)
+                         : ":P" + QByteArray::number(program) + "\r\n15\r\n11:11" +
+                               DefaultRowBytes + "\r" + joinedRows(14) + "\r\n" +
+                               (program == 3 ? DefaultScheduleBlock.chopped(3) + "2\r\n" : ""));
+        }
+        const bool moved = !edge && bad.isEmpty();
+        checkAgreement(moved ? target : from);
+        // Over the first Time cell again, taking typing, unless nothing was written.
+        const bool untouched = edge || leaving;
+        QCOMPARE(box()->pos(),
+                 grid1()->cellRect(untouched ? 2 : 0, untouched, m_form.get()).topLeft());
+        QCOMPARE(box()->isReadOnly(), untouched);
+        if (!moved) {
+            QCOMPARE(grid1()->contents(), bell);
+            QCOMPARE(grid2()->contents(), schedule);
+            return;
+        }
+        QCOMPARE(grid1()->rowTexts(0).join(','), QStringLiteral("0%1:00").arg(target) + DefaultRow);
+        QCOMPARE(grid1()->rowCount(), 2);
+        if (target == 3) {
+            QCOMPARE(grid2()->rowTexts(1).join(','), "2,2,2,2,2,2,2");
+            QCOMPARE(text4()->geometry(), grid2()->cellRect(0, 0, m_form.get()));
+            QCOMPARE(text4()->text(), "1");
+        }
+    }
+
+    void save_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("shell characters")
+            << QString("a&b;c|d>e<f$(g)`h`%i%^j'k\"l!m* -n?.qmv") << QString();
+        QTest::newRow("file size limit reached while joining") << QString("week1.qmv") << "limit";
+    }
+
+    void save()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, fault);
+        // Files a shell would have touched when the name was taken apart.
+        const QStringList bystanders = {"a", "b", "e<f$(g)`h`%i%^j'k\"l!m* -n?.qmv", name};
+        for (const QString &file : bystanders)
+            QVERIFY(writeAll(qmv::paths::programFile(file), "keep"));
+        m_answerer->queue(QStringLiteral("cmdNo")); // to "File already exists"
+        QVERIFY(openAndEdit(name));
+        m_answerer->clear();
+        rlimit normal{};
+        getrlimit(RLIMIT_FSIZE, &normal);
+        rlimit limited = normal;
+        if (!fault.isEmpty()) {
+            // Room for temp#3, not for the three programs joined. Writes past the limit fail
+            // with EFBIG instead of killing the process, and bind root as well.
+            std::signal(SIGXFSZ, SIG_IGN);
+            limited.rlim_cur = EditedTemp3.size() + 100;
+        }
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limited) == 0);
+        click("cmdSaveProgram");
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &normal) == 0);
+        QStringList files = bystanders;
+        files.sort();
+        QCOMPARE(QDir(qmv::paths::dataDir()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+                 files);
+        for (const QString &file : bystanders.mid(0, 3))
+            QCOMPARE(readAll(qmv::paths::programFile(file)), "keep");
+        const QString said = m_answerer->messages().join('|');
+        QCOMPARE(m_form->pgmSaved, fault.isEmpty());
+        if (!fault.isEmpty()) {
+            QVERIFY2(said.contains(qmv::paths::programFile(name)) &&
+                         !said.contains("Program saved") && !said.contains('|'),
+                     qPrintable(said));
+            QCOMPARE(readAll(qmv::paths::programFile(name)), "keep");
+            return;
+        }
+        QCOMPARE(said, "Program saved...");
+        QCOMPARE(readAll(qmv::paths::programFile(name)), EditedTemp1 + DefaultTemp2 + EditedTemp3);
+        keys("08:15").simulate(box()); // into the first cell again
+        QCOMPARE(grid1()->cellText(0, 0), "08:15");
+    }
+
+    void downloadWorkingFile_data()
+    {
+        QTest::addColumn<QString>("commands");
+        QTest::addColumn<QByteArrayList>("opened"); // program 3 as each download window found it
+        QTest::addColumn<bool>("saved");
+        const QByteArray edited = ":P3\r\n15\r\n04:00" + EditedTemp3.mid(9);
+        QTest::newRow("unsaved writes program 3")
+            << QString("edit download") << QByteArrayList{edited} << false;
+        QTest::newRow("saved and unchanged")
+            << QString("save download") << QByteArrayList{EditedTemp3} << true;
+        QTest::newRow("edited after save writes it again")
+            << QString("save edit download") << QByteArrayList{edited} << false;
+        QTest::newRow("edited and saved again")
+            << QString("edit save download") << QByteArrayList{edited} << true;
+        QTest::newRow("saved, previous and next write it")
+            << QString("save edit previous next download") << QByteArrayList{edited} << false;
+        QTest::newRow("unwritable working file opens nothing")
+            << QString("block download") << QByteArrayList() << false;
+    }
+
+    void downloadWorkingFile()
+    {
+        QFETCH(QString, commands);
+        DownloadCounter *form = openAndEdit();
+        QVERIFY(form);
+        const QString temp3 = qmv::paths::workingFile(3);
+        for (const QString &command : commands.split(' ')) {
+            if (command == QLatin1String("edit"))
+                grid1()->setCellText(0, 0, QStringLiteral("04:00"));
+            else if (command == QLatin1String("block"))
+                QVERIFY(QFile::remove(temp3) && QDir().mkpath(temp3 + "/inside"));
+            else if (command == QLatin1String("previous") || command == QLatin1String("next"))
+                move(command == QLatin1String("next"));
+            else
+                click(command == QLatin1String("save") ? "cmdSaveProgram" : "cmdDownload");
+        }
+        QTEST(form->opened, "opened");
+        // Written or not, the boxes stand where the working file was taken from.
+        const bool written = !commands.startsWith(QLatin1String("block"));
+        QCOMPARE(current(grid2()), written ? QPoint(0, 0) : QPoint(3, 1));
+        QCOMPARE(text4()->geometry().topLeft(),
+                 grid2()->cellRect(written ? 0 : 1, written ? 0 : 3, m_form.get()).topLeft());
+        QCOMPARE(current(grid1()), written ? QPoint(0, 0) : QPoint(2, 5));
+        QCOMPARE(box()->isReadOnly(), !written);
+        QCOMPARE(workingBytes(1) + workingBytes(2), EditedTemp1 + DefaultTemp2);
+        QTEST(form->pgmSaved, "saved");
+        QCOMPARE(m_answerer->messages().join('|').contains(temp3), !written);
+    }
+};
+
+QTEST_MAIN(tst_EditorFiles)
+#include "tst_editorfiles.moc"
