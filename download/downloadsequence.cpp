@@ -122,17 +122,9 @@ void DownloadSequence::ConnectAndErase()
 
     m_comm.SetupPort();
     if (!m_comm.OpenPort()) {
-        QString text = tr("The serial port %1 cannot be opened: %2")
-                           .arg(qmv::port::chosen(), m_comm.errorString());
-#ifdef Q_OS_LINUX
-        if (m_comm.openDenied())
-            text += tr("\nSerial ports are for members of the group dialout: "
-                       "sudo adduser $USER dialout, then log in again.");
-#endif
         const QStringList present = qmv::port::present();
-        text += present.isEmpty() ? tr("\nThis PC has no other serial port.")
-                                  : tr("\nSerial ports on this PC: %1.").arg(present.join(", "));
-        setStatus(Look::Failure, text);
+        setStatus(Look::Failure,
+                  qmv::port::openFailure(m_comm.errorString(), m_comm.openDenied(), present));
         setActions(false, true, true);
         emit portUnavailable(present);
         return;

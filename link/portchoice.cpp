@@ -71,4 +71,20 @@ QStringList present()
     return names;
 }
 
+QString openFailure(const QString &reason, bool denied, const QStringList &present)
+{
+    QString text = QStringLiteral("The serial port %1 cannot be opened: %2").arg(chosen(), reason);
+#ifdef Q_OS_LINUX
+    if (denied)
+        text += QStringLiteral("\nSerial ports are for members of the group dialout: "
+                               "sudo adduser $USER dialout, then log in again.");
+#else
+    Q_UNUSED(denied)
+#endif
+    text += present.isEmpty()
+                ? QStringLiteral("\nThis PC has no other serial port.")
+                : QStringLiteral("\nSerial ports on this PC: %1.").arg(present.join(", "));
+    return text;
+}
+
 } // namespace qmv::port

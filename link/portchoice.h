@@ -21,4 +21,8 @@ void remember(const QString &name);
 // The serial ports this machine has now, by system location ("/dev/ttyUSB0", "COM4").
 QStringList present();
 
+// Why the chosen port cannot be opened, and what the user can do: the ports there are to pick
+// from, and on Linux, when the user may not use the device, how to get access.
+QString openFailure(const QString &reason, bool denied, const QStringList &present);
+
 } // namespace qmv::port

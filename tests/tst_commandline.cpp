@@ -202,6 +202,34 @@ private slots:
         qmv::paths::setDriveRoot(QString());
         QCOMPARE(qmv::paths::driveRoot(), "/srv/from-environment/");
     }
+
+    void portOpenFailure_data()
+    {
+        QTest::addColumn<bool>("denied");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("text");
+        const QString head = "The serial port /dev/ttyS0 cannot be opened: why\n";
+        QTest::newRow("no ports") << false << QStringList()
+                                  << head + "This PC has no other "
+                                            "serial port.";
+        QTest::newRow("two ports") << false << QStringList{"/dev/ttyS0", "/dev/ttyUSB0"}
+                                   << head + "Serial ports on this PC: /dev/ttyS0, /dev/ttyUSB0.";
+#ifdef Q_OS_LINUX
+        QTest::newRow("denied") << true << QStringList{"/dev/ttyS0"}
+                                << head + "Serial ports are for members of the group dialout: "
+                                          "sudo adduser $USER dialout, then log in again.\n"
+                                          "Serial ports on this PC: /dev/ttyS0.";
+#endif
+    }
+
+    void portOpenFailure()
+    {
+        QFETCH(bool, denied);
+        QFETCH(QStringList, present);
+        qmv::port::setOverride(QStringLiteral("/dev/ttyS0"));
+        QTEST(qmv::port::openFailure(QStringLiteral("why"), denied, present), "text");
+        qmv::port::setOverride(QString());
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_CommandLine)
