@@ -14,13 +14,6 @@ namespace {
 const QString On = QStringLiteral("ON");
 const QString Off = QStringLiteral("OFF");
 
-// The flag byte's bits: a cleared bit means "yes".
-constexpr int LightOnBit = 128;
-constexpr int LightOffBit = 64;
-constexpr int Bell2Bit = 32;
-constexpr int Bell1Bit = 16;
-constexpr int PulseBit = 8;
-
 QString ringText(const BellRowEncoding &encoded)
 {
     if (encoded.outcome != BellRowEncoding::Send)
@@ -94,12 +87,12 @@ SentRow readBack(const QByteArray &command)
     const int flags = command.mid(6, 3).toInt();
     SentRow sent;
     sent.time = QString::fromLatin1(command.mid(1, 5));
-    sent.bell1 = (flags & Bell1Bit) == 0;
-    sent.bell2 = (flags & Bell2Bit) == 0;
-    sent.pulse = (flags & PulseBit) == 0;
+    sent.bell1 = (flags & rowflag::Bell1Rings) == 0;
+    sent.bell2 = (flags & rowflag::Bell2Rings) == 0;
+    sent.pulse = (flags & rowflag::Pulse) == 0;
     sent.seconds = command.mid(9).toInt();
-    sent.lightOn = (flags & LightOnBit) == 0;
-    sent.lightOff = !sent.lightOn && (flags & LightOffBit) == 0;
+    sent.lightOn = (flags & rowflag::LightOn) == 0;
+    sent.lightOff = !sent.lightOn && (flags & rowflag::LightOff) == 0;
     return sent;
 }
 

@@ -12,12 +12,6 @@ const QString On = QStringLiteral("ON");
 const QString Off = QStringLiteral("OFF");
 const QString Pulse = QStringLiteral("PULSE");
 
-constexpr int LightOn = 128;
-constexpr int LightOff = 64;
-constexpr int Bell2Rings = 32;
-constexpr int Bell1Rings = 16;
-constexpr int PulseMode = 8;
-
 const QStringList WeekDays = {QStringLiteral("Monday"), QStringLiteral("Tuesday"),
                               QStringLiteral("Wed"),    QStringLiteral("Thurs"),
                               QStringLiteral("Friday"), QStringLiteral("Sat"),
@@ -102,19 +96,19 @@ BellRowEncoding encodeBellRow(const QStringList &cells)
     const bool bell1 = cell(cells, 1) == On;
     const bool bell2 = cell(cells, 4) == On;
     if (bell1) {
-        flags &= ~Bell1Rings;
+        flags &= ~rowflag::Bell1Rings;
         if (cell(cells, 2) == Pulse)
-            flags &= ~PulseMode;
+            flags &= ~rowflag::Pulse;
     }
     if (bell2) {
-        flags &= ~Bell2Rings;
+        flags &= ~rowflag::Bell2Rings;
         if (cell(cells, 5) == Pulse)
-            flags &= ~PulseMode;
+            flags &= ~rowflag::Pulse;
     }
     if (cell(cells, 7) == On)
-        flags &= ~LightOn;
+        flags &= ~rowflag::LightOn;
     else if (cell(cells, 7) == Off)
-        flags &= ~LightOff;
+        flags &= ~rowflag::LightOff;
 
     long long seconds = 0;
     if (bell1 || bell2) {

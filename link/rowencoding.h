@@ -26,6 +26,15 @@ struct BellRowEncoding
 
 BellRowEncoding encodeBellRow(const QStringList &cells);
 
+// The bits of a bell row's flag byte; a cleared bit means "yes".
+namespace rowflag {
+constexpr int LightOn = 128;
+constexpr int LightOff = 64;
+constexpr int Bell2Rings = 32;
+constexpr int Bell1Rings = 16;
+constexpr int Pulse = 8;
+} // namespace rowflag
+
 // The rows of a bell program that a transfer never reaches: from the first row whose time is
 // empty or too short on, those that hold a time. Numbered from 0.
 QList<int> rowsAfterEnd(const QList<QStringList> &rows);
