@@ -39,15 +39,14 @@ bool Form2::splitProgramFile()
 
 bool Form2::writeNewWorkingFiles()
 {
-    const qmv::CellTable bellTable = Grid1->contents();
-    const qmv::CellTable schedule = Grid2->contents();
-    for (int program = 1; program <= qmv::ProgramCount; ++program) {
-        const qmv::CellTable *withSchedule = program == qmv::ProgramCount ? &schedule : nullptr;
-        if (QString why = qmv::writeWorkingFile(program, bellTable, withSchedule); !why.isEmpty()) {
-            ShowMessageBox(why, QStringLiteral("qmv Program File"), msgbox::OkOnly,
-                           msgbox::QuestionIcon);
-            return false;
-        }
+    // Written together or not at all, as when a file is opened: a half-written set would mix the
+    // new program with the one edited before.
+    qmv::ProgramFile file;
+    file.programs.fill(Grid1->contents());
+    file.schedule = Grid2->contents();
+    if (QString why = qmv::splitIntoWorkingFiles(file); !why.isEmpty()) {
+        ShowMessageBox(why, WorkingFileTitle, msgbox::OkOnly, msgbox::QuestionIcon);
+        return false;
     }
     return true;
 }
