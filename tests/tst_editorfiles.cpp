@@ -70,24 +70,23 @@ private slots:
     {
         QTest::addColumn<int>("from");
         QTest::addColumn<bool>("next");
-        QTest::addColumn<QByteArray>("bad"); // the bad file's bytes, "<none>" or "<dir>"
-        QTest::addColumn<bool>("leaving");   // the bad file is the one left, not the one arrived at
+        // The bad file's bytes or "<none>" for the one arrived at; "<dir>" for the one left.
+        QTest::addColumn<QByteArray>("bad");
         QTest::addColumn<QString>("message");
-        auto add = [](const char *name, int from, bool next, const QByteArray &bad, bool leaving,
+        auto add = [](const char *name, int from, bool next, const QByteArray &bad,
                       const char *message) {
-            QTest::newRow(name) << from << next << bad << leaving << QString(message);
+            QTest::newRow(name) << from << next << bad << QString(message);
         };
-        add("next from 1", 1, true, {}, false, "");
-        add("next from 2", 2, true, {}, false, "");
-        add("next at 3", 3, true, {}, false, "Max Allowed Programs Reached\r\n");
-        add("previous from 3", 3, false, {}, false, "");
-        add("previous at 1", 1, false, {}, false, "Program Number 1 Reached\r\n");
-        add("arrival missing, next to 2", 1, true, "<none>", false, "Cannot open");
+        add("next from 1", 1, true, {}, "");
+        add("next from 2", 2, true, {}, "");
+        add("next at 3", 3, true, {}, "Max Allowed Programs Reached\r\n");
+        add("previous from 3", 3, false, {}, "");
+        add("previous at 1", 1, false, {}, "Program Number 1 Reached\r\n");
+        add("arrival missing, next to 2", 1, true, "<none>", "Cannot open");
         add("arrival row count not a number, previous to 2", 3, false,
-            ":P2\r\nx" + planted(2).mid(6), false, "line 2");
-        add("arrival without schedule, next to 3", 2, true, ":P3" + planted(2).mid(3), false,
-            "lines");
-        add("leaving a folder, previous from 3", 3, false, "<dir>", true, "");
+            ":P2\r\nx" + planted(2).mid(6), "line 2");
+        add("arrival without schedule, next to 3", 2, true, ":P3" + planted(2).mid(3), "lines");
+        add("leaving a folder, previous from 3", 3, false, "<dir>", "");
     }
 
     void navigation()
@@ -95,8 +94,8 @@ private slots:
         QFETCH(int, from);
         QFETCH(bool, next);
         QFETCH(QByteArray, bad);
-        QFETCH(bool, leaving);
         QFETCH(QString, message);
+        const bool leaving = bad == "<dir>";
         QVERIFY(openNew());
         goTo(from);
         // What the files hold from now on tells what the command wrote and what it read.

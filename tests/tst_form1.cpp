@@ -56,9 +56,12 @@ private slots:
         QTest::addColumn<QString>("answer");
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("grows");
-        const QString damaged = "/tmp/a-rather-long-folder-name-for-a-test/qmvdata/week1.qmv is "
-                                "damaged: line 3: the table text holds 15 rows, the row count "
-                                "says 16\r\nThe program file was not opened.";
+        const QString folder = "/tmp/a-rather-long-folder-name-for-a-test/";
+        const QString damaged =
+            QString("The working files in %1tmpqmv do not make a program file (line 3: the table "
+                    "text holds 15 rows, the row count says 16); %1qmvdata/week1.qmv was not "
+                    "changed\r\nThe program was not saved.")
+                .arg(folder);
         auto row = [](const char *tag, int style, int icon, const QString &message,
                       const char *shown, const char *answer, int code, bool grows = false) {
             QTest::newRow(tag) << style << icon << message << QString(shown) << QString(answer)

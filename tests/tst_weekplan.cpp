@@ -10,7 +10,8 @@
 namespace {
 
 // A program file written out by hand: rows with '|' between their cells, schedule rows too.
-QByteArray fileBytes(const QList<QStringList> &programs, const QStringList &schedule)
+QByteArray fileBytes(const QList<QStringList> &programs,
+                     const QStringList &schedule = {"1|1|1|1|1|1|1", "1|1|1|1|1|1|1"})
 {
     QByteArray bytes;
     for (int p = 0; p < 3; ++p) {
@@ -22,8 +23,6 @@ QByteArray fileBytes(const QList<QStringList> &programs, const QStringList &sche
     }
     return bytes + "\r\n\r\n\r\n2\r\n" + schedule.join('\r').replace('|', '\t').toLatin1() + "\r\n";
 }
-
-const QStringList AllOnes = {"1|1|1|1|1|1|1", "1|1|1|1|1|1|1"};
 
 // All three programs and a schedule that mixes them: bell 2 follows program 2 on Wednesday and
 // Thursday while bell 1 stays on program 1, both take program 2 on Saturday, and on Sunday bell 2
@@ -101,28 +100,25 @@ private slots:
         };
         const QString row = "program 1, row %1: ";
         const QString ok = "08:00|ON|CONT|5|OFF|CONT||OC";
-        add("clean", fileBytes({{ok}}, AllOnes), "x.qmv: no findings", 0);
-        add("rowafteremptytime",
-            fileBytes({{ok, "|OFF|CONT||OFF|CONT||OC", "09:00" + ok.mid(5)}}, AllOnes),
+        add("clean", fileBytes({{ok}}), "x.qmv: no findings", 0);
+        add("rowafteremptytime", fileBytes({{ok, "|OFF|CONT||OFF|CONT||OC", "09:00" + ok.mid(5)}}),
             row.arg(3) + "not sent: it comes after row 2, where the program ends", 1);
-        add("shorttime", fileBytes({{"7:45" + ok.mid(5)}}, AllOnes),
+        add("shorttime", fileBytes({{"7:45" + ok.mid(5)}}),
             row.arg(1) + "not sent: the time \"7:45\" is shorter than hh:mm and ends the program",
             1);
-        add("secondsabove255", fileBytes({{}, {"08:00|OFF|CONT||ON|CONT|256|OC"}}, AllOnes),
+        add("secondsabove255", fileBytes({{}, {"08:00|OFF|CONT||ON|CONT|256|OC"}}),
             "program 2, row 1: not sent: the seconds \"256\" are not from 0 to 255", 1);
         add("timesoutoforderandrepeated",
             fileBytes({{},
                        {},
                        {"09:00" + ok.mid(5), "08:00|OFF|CONT||OFF|CONT||ON",
-                        "08:00|OFF|CONT||OFF|CONT||OFF"}},
-                      AllOnes),
+                        "08:00|OFF|CONT||OFF|CONT||OFF"}}),
             "program 3, row 2: the time 08:00 comes after 09:00 in row 1\n"
             "program 3, row 3: the time 08:00 repeats row 2",
             1);
         add("bell2ringslikebell1",
             fileBytes({{"08:00|ON|CONT|5|ON|PULSE|9|OC",
-                        "09:00|ON|CONT|5|ON|CONT|99999999999999999999|OC"}},
-                      AllOnes),
+                        "09:00|ON|CONT|5|ON|CONT|99999999999999999999|OC"}}),
             row.arg(1) + "both bells ring PULSE 5 s (bell 1: CONT 5 s; bell 2: PULSE 9 s)\n" +
                 row.arg(2) +
                 "both bells ring CONT 5 s (bell 1: CONT 5 s; bell 2: the seconds "
@@ -132,7 +128,7 @@ private slots:
             "schedule: Bell 1, Wed holds \"4\", not a program 1, 2 or 3\n"
             "schedule: Bell 2, Sun holds \" \", not a program 1, 2 or 3",
             1);
-        add("damaged", fileBytes({}, AllOnes).left(40),
+        add("damaged", fileBytes({}).left(40),
             "%1 is damaged: line 5: the file has 5 lines, not 14", 1);
         add("missing", {}, "Cannot open %1: No such file or directory", 2);
     }
