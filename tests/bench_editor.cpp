@@ -8,42 +8,38 @@
 #include <QtTest>
 
 // How long the editor takes to open a file of three 5,000-row programs, and to handle one arrow
-// key in such a table.
+// key in such a table, the window drawn after every key.
 class bench_Editor : public QObject
 {
     Q_OBJECT
     static constexpr int Rows = 5000;
     QTemporaryDir m_root;
-    QString m_file;
 
 private slots:
     void initTestCase()
     {
         qputenv("QMV_ROOT", m_root.path().toLocal8Bit());
-        QVERIFY(m_root.isValid() && QDir().mkpath(qmv::paths::dataDir()) &&
-                QDir().mkpath(qmv::paths::tmpDir()));
+        QVERIFY(QDir().mkpath(qmv::paths::dataDir()) && QDir().mkpath(qmv::paths::tmpDir()));
         qmv::CellTable table = qmv::defaultBellTable(Rows);
         for (int row = 0; row < Rows; row += 3)
             table.rows[row] = QStringList{"07:30", "ON", "PULSE", "5", "OFF", "CONT", "", "OC"};
-        m_file = qmv::paths::programFile(QStringLiteral("large.qmv"));
-        const qmv::ProgramFile file{{table, table, table}, qmv::defaultSchedule()};
-        QCOMPARE(qmv::writeFileAtomic(m_file, qmv::programFileBytes(file)), QString());
+        const QByteArray bytes =
+            qmv::programFileBytes({{table, table, table}, qmv::defaultSchedule()});
+        QCOMPARE(qmv::writeFileAtomic(qmv::paths::programFile("large.qmv"), bytes), QString());
     }
 
     void openLargeFile()
     {
         QBENCHMARK
         {
-            Form2 form(true, m_file, QStringLiteral("large.qmv"));
+            Form2 form(true, qmv::paths::programFile("large.qmv"), "large.qmv");
             QVERIFY(form.load());
-            QCOMPARE(form.findChild<CellGrid *>("Grid1")->rowCount(), Rows);
         }
     }
 
-    // Down from the middle of the table, the window drawn after every key.
     void arrowKey()
     {
-        Form2 form(true, m_file, QStringLiteral("large.qmv"));
+        Form2 form(true, qmv::paths::programFile("large.qmv"), "large.qmv");
         QVERIFY(form.load());
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));

@@ -1,9 +1,7 @@
-#include "paths.h"
 #include "portchoice.h"
 #include "simulator.h"
 
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -28,29 +26,23 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("out"); // a text standard output must hold
         QTest::addColumn<QString>("err"); // a text standard error must hold
-        QTest::newRow("version") << QStringList{"--version"} << 0 << QString("qmv " QMV_VERSION)
-                                 << QString();
-        QTest::newRow("help") << QStringList{"--help"} << 0 << QString("--port <DEVICE>")
-                              << QString();
-        QTest::newRow("unknown option") << QStringList{"--colour"} << 2 << QString()
-                                        << QString("qmv: Unknown option 'colour'.");
-        QTest::newRow("root without a folder")
-            << QStringList{"--root"} << 2 << QString() << QString("Missing value after '--root'");
-        QTest::newRow("stray argument") << QStringList{"week1.qmv"} << 2 << QString()
-                                        << QString("unexpected argument 'week1.qmv'");
+        auto add = [](const char *name, const QStringList &arguments, int exitCode,
+                      const QString &out, const QString &err = {}) {
+            QTest::newRow(name) << arguments << exitCode << out << err;
+        };
         const QString corpus = QStringLiteral(QMV_CORPUS "/");
-        QTest::newRow("check: clean") << QStringList{"--check", corpus + "new-file.qmv"} << 0
-                                      << QString("new-file.qmv: no findings") << QString();
-        QTest::newRow("check: findings")
-            << QStringList{"--check", corpus + "edited.qmv"} << 1
-            << QString("program 1, row 2: both bells ring PULSE 10 s (bell 1: CONT 10 s; bell 2: "
-                       "PULSE 20 s)")
-            << QString();
-        QTest::newRow("check: missing file")
-            << QStringList{"--check", corpus + "none.qmv"} << 2 << QString("none.qmv") << QString();
-        QTest::newRow("print without output")
-            << QStringList{"--print", corpus + "edited.qmv"} << 2 << QString()
-            << QString("--print and --output go together");
+        add("version", {"--version"}, 0, "qmv " QMV_VERSION);
+        add("help", {"--help"}, 0, "--port <DEVICE>");
+        add("unknown option", {"--colour"}, 2, {}, "qmv: Unknown option 'colour'.");
+        add("root without a folder", {"--root"}, 2, {}, "Missing value after '--root'");
+        add("stray argument", {"week1.qmv"}, 2, {}, "unexpected argument 'week1.qmv'");
+        add("yes without download", {"--yes"}, 2, {}, "--yes goes with --download");
+        add("check: clean", {"--check", corpus + "new-file.qmv"}, 0, "new-file.qmv: no findings");
+        add("check: findings", {"--check", corpus + "edited.qmv"}, 1,
+            "program 1, row 2: both bells ring PULSE 10 s (bell 1: CONT 10 s; bell 2: PULSE 20 s)");
+        add("check: missing file", {"--check", corpus + "none.qmv"}, 2, "none.qmv");
+        add("print without output", {"--print", corpus + "edited.qmv"}, 2, {},
+            "--print and --output go together");
     }
 
     void options()
@@ -162,21 +154,15 @@ private slots:
         QTest::addColumn<QString>("environment");
         QTest::addColumn<QString>("remembered");
         QTest::addColumn<QString>("chosen");
-        QTest::newRow("nothing: port 1") << ""
-                                         << ""
-                                         << "" << qmv::port::defaultName();
-        QTest::newRow("remembered") << ""
-                                    << ""
-                                    << "/dev/ttyUSB0"
-                                    << "/dev/ttyUSB0";
-        QTest::newRow("environment beats remembered") << ""
-                                                      << "/dev/ttyACM1"
-                                                      << "/dev/ttyUSB0"
-                                                      << "/dev/ttyACM1";
-        QTest::newRow("option beats all") << "/dev/ttyS3"
-                                          << "/dev/ttyACM1"
-                                          << "/dev/ttyUSB0"
-                                          << "/dev/ttyS3";
+        auto add = [](const char *name, const char *option, const char *environment,
+                      const char *remembered, const QString &chosen) {
+            QTest::newRow(name) << QString(option) << QString(environment) << QString(remembered)
+                                << chosen;
+        };
+        add("nothing: port 1", "", "", "", qmv::port::defaultName());
+        add("remembered", "", "", "/dev/ttyUSB0", "/dev/ttyUSB0");
+        add("environment beats remembered", "", "/dev/ttyACM1", "/dev/ttyUSB0", "/dev/ttyACM1");
+        add("option beats all", "/dev/ttyS3", "/dev/ttyACM1", "/dev/ttyUSB0", "/dev/ttyS3");
     }
 
     void portPrecedence()
@@ -193,32 +179,24 @@ private slots:
         qmv::port::remember(QString());
     }
 
-    void rootPrecedence()
-    {
-        qputenv("QMV_ROOT", "/srv/from-environment");
-        QCOMPARE(qmv::paths::driveRoot(), "/srv/from-environment/");
-        qmv::paths::setDriveRoot(QStringLiteral("/srv/given//"));
-        QCOMPARE(qmv::paths::workingFile(2), "/srv/given/tmpqmv/temp#2");
-        qmv::paths::setDriveRoot(QString());
-        QCOMPARE(qmv::paths::driveRoot(), "/srv/from-environment/");
-    }
-
     void portOpenFailure_data()
     {
         QTest::addColumn<bool>("denied");
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QString>("text");
-        const QString head = "The serial port /dev/ttyS0 cannot be opened: why\n";
-        QTest::newRow("no ports") << false << QStringList()
-                                  << head + "This PC has no other "
-                                            "serial port.";
-        QTest::newRow("two ports") << false << QStringList{"/dev/ttyS0", "/dev/ttyUSB0"}
-                                   << head + "Serial ports on this PC: /dev/ttyS0, /dev/ttyUSB0.";
+        const QString head = "The serial port /dev/ttyS0 cannot be opened: why
+                             ";
+                             QTest::newRow("none")
+                             << false << QStringList()
+                             << head + "This PC has no other serial port.";
+        QTest::newRow("two") << false << QStringList{"/dev/ttyS0", "/dev/ttyUSB0"}
+                             << head + "Serial ports on this PC: /dev/ttyS0, /dev/ttyUSB0.";
 #ifdef Q_OS_LINUX
         QTest::newRow("denied") << true << QStringList{"/dev/ttyS0"}
-                                << head + "Serial ports are for members of the group dialout: "
-                                          "sudo adduser $USER dialout, then log in again.\n"
-                                          "Serial ports on this PC: /dev/ttyS0.";
+                                << head + "Serial ports are for members of the group dialout: sudo "
+                                          "adduser $USER dialout, then log in again.
+                                       Serial ports "
+                                          "on this PC: /dev/ttyS0.";
 #endif
     }
 

@@ -23,7 +23,8 @@ void MessageBoxAnswerer::poll()
     if ((!box && !platform) || modal == m_answered || !modal->isVisible() || (m_hold && m_hold()))
         return;
     if (platform) {
-        m_seen.append({platform->text(), (m_answered = platform)->windowTitle()});
+        m_messages.append(platform->text());
+        m_answered = platform;
         platform->button(QMessageBox::Ok)->click();
         return;
     }
@@ -33,21 +34,13 @@ void MessageBoxAnswerer::poll()
     const bool byEnter = answer.startsWith(QLatin1String("enter:"));
     // A window that Enter failed to close gets the next answer.
     m_answered = byEnter ? nullptr : box;
-    m_seen.append({box->mCutMsgBoxMsg, box->mCutMsgBoxTitle});
-    if (answer == QLatin1String("close")) {
-        box->reject();
-        return;
-    }
-    // "cmdOKonly|cmdOK": the first of these buttons the window shows.
+    m_messages.append(box->mCutMsgBoxMsg);
+    if (answer == QLatin1String("close"))
+        return box->reject();
     for (const QString &name : (byEnter ? answer.mid(6) : answer).split(QLatin1Char('|'))) {
         auto *button = box->findChild<QPushButton *>(name);
-        if (!button || !button->isVisible())
-            continue;
-        if (byEnter)
-            QTest::keyClick(button, Qt::Key_Return);
-        else
-            button->click();
-        return;
+        if (button && button->isVisible())
+            return byEnter ? QTest::keyClick(button, Qt::Key_Return) : button->click();
     }
     qWarning("MessageBoxAnswerer: no visible button %s", qPrintable(answer));
 }
