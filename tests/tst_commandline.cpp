@@ -184,18 +184,15 @@ private slots:
         QTest::addColumn<bool>("denied");
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QString>("text");
-        const QString head = "The serial port /dev/ttyS0 cannot be opened: why
-                             ";
-                             QTest::newRow("none")
-                             << false << QStringList()
-                             << head + "This PC has no other serial port.";
+        const QString head = "The serial port /dev/ttyS0 cannot be opened: why\n";
+        QTest::newRow("none") << false << QStringList()
+                              << head + "This PC has no other serial port.";
         QTest::newRow("two") << false << QStringList{"/dev/ttyS0", "/dev/ttyUSB0"}
                              << head + "Serial ports on this PC: /dev/ttyS0, /dev/ttyUSB0.";
 #ifdef Q_OS_LINUX
         QTest::newRow("denied") << true << QStringList{"/dev/ttyS0"}
                                 << head + "Serial ports are for members of the group dialout: sudo "
-                                          "adduser $USER dialout, then log in again.
-                                       Serial ports "
+                                          "adduser $USER dialout, then log in again.\nSerial ports "
                                           "on this PC: /dev/ttyS0.";
 #endif
     }
