@@ -237,8 +237,9 @@ private slots:
         add("clock_gone", {"gone"}, {{}, PortFailed, "RE"}, "Erased");
         add("clock_lateUnderMessage", {"--delay", "J:300", "hold"},
             {{noJ[0], Programmed}, "Weekly Schedule", ""});
-        // Letters sent before the rows asked for them confirm none of them.
-        add("program1_early", {"--send-early", "J:HHHL", "--silent", "H"}, noH);
+        // Letters that came with the clock's reply confirm no row. In the same write: one of their
+        // own could reach a loaded machine after the row and answer it, as on a real line.
+        add("program1_early", {"--noise", "J:HHHL", "--silent", "H"}, noH);
         add("program1_silentTwoRows", {"--silent", "H"},
             {{"Prog Setting Problems . . .", "Prog Setting Problems . . .",
               Incomplete + "The System did not answer 2 bell rows in a row; nothing more was "
