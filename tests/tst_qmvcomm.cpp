@@ -133,21 +133,6 @@ private slots:
         QVERIFY(!comm.decoderRunning() && !comm.isWaiting());
         QVERIFY(!comm.isOpen());
     }
-
-    void portDoesNotExist()
-    {
-        qmvComm comm;
-        const QByteArray saved = qgetenv("QMV_SERIAL_PORT");
-        qputenv("QMV_SERIAL_PORT", "/nonexistent/ttyQMV");
-        comm.SetupPort();
-        qputenv("QMV_SERIAL_PORT", saved);
-
-        QVERIFY(!comm.OpenPort());
-        QCOMPARE(comm.errorString(), QStringLiteral("No such file or directory"));
-        QCOMPARE(comm.WaitForReady(), Outcome::PortError);
-        QCOMPARE(comm.waitForFlag(comm.flagJ, QStringLiteral("Time")), Outcome::PortError);
-        QVERIFY(!comm.sendCommand(QByteArrayLiteral("F")));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_QmvComm)
