@@ -245,10 +245,6 @@ void frmDownload::connectSequence()
 
 void frmDownload::load()
 {
-    if (m_loaded)
-        return;
-    m_loaded = true;
-
     const QPixmap picture(qmv::paths::vendorPicture(QStringLiteral("systemImage.jpg")));
     if (!picture.isNull())
         imgSystemImage->setPixmap(

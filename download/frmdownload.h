@@ -32,9 +32,6 @@ public:
     explicit frmDownload(QWidget *parent = nullptr);
     ~frmDownload() override;
 
-    // The load step: pictures, grid, time and weekday, program 1, and the connect timer.
-    void load();
-
     // True while the connection sequence or CONTINUE is running.
     bool isBusy() const { return m_sequence->isBusy(); }
 
@@ -42,6 +39,9 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The load step, once for each window: pictures, grid, time and weekday, program 1, and the
+    // connect timer.
+    void load();
     void tell(const QString &message) override;
     void confirmClock(const QString &time, int weekDayIndex) override;
 
@@ -77,7 +77,6 @@ private:
     QPushButton *cmdRetry = nullptr;
     QPushButton *cmdExit = nullptr;
 
-    bool m_loaded = false;
     bool m_closed = false;
     bool m_deleteWhenClosed = false;
 };

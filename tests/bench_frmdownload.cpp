@@ -2,22 +2,27 @@
 // one at the pace of a 9600-baud line (goals: under 1.5 s at once, at most 1.1 times the line's
 // own time). Figures for people, not asserted.
 
+#include "downloadfixture.h"
 #include "fastclock.h"
-#include "frmdownload.h"
-#include "lifecycle.h"
-#include "messageboxanswerer.h"
-#include "paths.h"
 #include "programfile.h"
-#include "simulator.h"
+#include "simulatorprocess.h"
 
-#include <QPushButton>
-#include <QtTest>
-
-class bench_FrmDownload : public QObject
+class bench_FrmDownload : public DownloadFixture
 {
     Q_OBJECT
 
+    qmvtest::FastClock m_clock{10.0};
+
 private slots:
+    void initTestCase()
+    {
+        if (!qmvsim::Simulator::available())
+            QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
+        setUpOnce(&m_clock);
+    }
+    void init() { setUpEach(QStringLiteral("cmdOKonly")); }
+    void cleanup() { tearDownEach(); }
+
     void threeProgramsOf100Rows_data()
     {
         QTest::addColumn<int>("baud");
@@ -28,11 +33,6 @@ private slots:
     void threeProgramsOf100Rows()
     {
         QFETCH(int, baud);
-        if (!qmvtest::Simulator::available())
-            QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
-        QTemporaryDir root;
-        qputenv("QMV_ROOT", root.path().toLocal8Bit());
-        QVERIFY(QDir().mkpath(qmv::paths::tmpDir()));
         const qmv::CellTable week{qmv::ScheduleColumns, {QStringList(7, "1"), QStringList(7, "2")}};
         for (int p = 1; p <= 3; ++p) {
             qmv::CellTable table{qmv::BellColumns, {}};
@@ -42,31 +42,21 @@ private slots:
                                    "", "ON", "PULSE", "30", "OC"});
             QVERIFY(qmv::writeWorkingFile(p, table, p == 3 ? &week : nullptr).isEmpty());
         }
-        qmv::setEndHandler([] {});
-        qmv::resetEnding();
-        qmvtest::FastClock clock(10.0);
-        frmDownload::setClock(&clock);
-        qmvtest::MessageBoxAnswerer answerer;
-        answerer.setDefaultAnswer(QStringLiteral("cmdOKonly"));
-        qmvtest::Simulator sim;
+        qmvsim::Simulator sim;
         QVERIFY(sim.start({"--erase-time=10", "--baud", QString::number(baud)}));
 
-        QPointer<frmDownload> window = frmDownload::open();
-        auto *cont = window->findChild<QPushButton *>("cmdContinue");
-        QVERIFY(QTest::qWaitFor([cont] { return cont->isEnabled(); }, 60000));
+        QVERIFY(openAndSettle() && child("cmdContinue")->isEnabled());
         const qsizetype sentBefore = sim.received().size();
         QElapsedTimer wall;
         wall.start();
-        cont->click();
+        child("cmdContinue")->click();
         const double seconds = double(wall.elapsed()) / 1e3;
         // Ten bits a byte: every command byte since CONTINUE, and "J", 300 "H" and "L" back.
         const double lineLimit = double(sim.received().size() - sentBefore + 302) * 10.0 / 9600.0;
-        QCOMPARE(answerer.messages(), QStringList{QStringLiteral("System Programmed")});
+        QCOMPARE(m_answerer->messages(), QStringList{QStringLiteral("System Programmed")});
         qInfo("3 x 100 rows and the schedule: %.2f s, %.2f ms a row, %.2f times "
               "the line's time",
               seconds, seconds * 1000.0 / 300.0, seconds / lineLimit);
-        window->close();
-        QTRY_VERIFY(!window);
     }
 };
 

@@ -1,5 +1,5 @@
 #include "portchoice.h"
-#include "simulator.h"
+#include "simulatorprocess.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -37,6 +37,8 @@ private slots:
         add("root without a folder", {"--root"}, 2, {}, "Missing value after '--root'");
         add("stray argument", {"week1.qmv"}, 2, {}, "unexpected argument 'week1.qmv'");
         add("yes without download", {"--yes"}, 2, {}, "--yes goes with --download");
+        add("two actions at once", {"--check", "a.qmv", "--print", "b.qmv"}, 2, {},
+            "--check, --print and --download go one at a time");
         add("check: clean", {"--check", corpus + "new-file.qmv"}, 0, "new-file.qmv: no findings");
         add("check: findings", {"--check", corpus + "edited.qmv"}, 1,
             "program 1, row 2: both bells ring PULSE 10 s (bell 1: CONT 10 s; bell 2: PULSE 20 s)");
@@ -65,22 +67,6 @@ private slots:
         QVERIFY2(errText.contains(err), qPrintable(errText));
     }
 
-    void printWritesThePdf()
-    {
-        const QString pdf = m_home.filePath("week.pdf");
-        QProcess qmv;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
-        environment.remove("DISPLAY");
-        qmv.setProcessEnvironment(environment);
-        qmv.start(QMV_BINARY, {"--print", QMV_CORPUS "/edited.qmv", "--output", pdf});
-        QVERIFY(qmv.waitForFinished(20000));
-        QCOMPARE(qmv.exitCode(), 0);
-        QFile file(pdf);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.read(5) == "%PDF-");
-    }
-
     // The download without a window against the controller simulator: the exit code and the
     // last report must say what the controller got.
     void download_data()
@@ -104,11 +90,11 @@ private slots:
 
     void download()
     {
-        if (!qmvtest::Simulator::available())
+        if (!qmvsim::Simulator::available())
             QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
         QFETCH(QStringList, faults);
         QFETCH(bool, yes);
-        qmvtest::Simulator sim;
+        qmvsim::Simulator sim;
         QVERIFY(sim.start(faults << "--erase-time=20"));
         QStringList arguments{"--download", QMV_CORPUS "/edited.qmv", "--port",
                               qEnvironmentVariable("QMV_SERIAL_PORT")};
@@ -132,20 +118,6 @@ private slots:
         if (got.startsWith("BET"))
             got.replace(3, 6, "*");
         QTRY_COMPARE(got, received);
-    }
-
-    void rootMakesTheFolders()
-    {
-        QProcess qmv;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QMV_ROOT", m_home.filePath("from-environment"));
-        qmv.setProcessEnvironment(environment);
-        qmv.start(QMV_BINARY, {"--root", m_home.filePath("drive")});
-        QTRY_VERIFY(QFileInfo(m_home.filePath("drive/qmvdata/confg")).isDir());
-        QVERIFY(QFileInfo(m_home.filePath("drive/tmpqmv")).isDir());
-        qmv.kill();
-        qmv.waitForFinished();
-        QVERIFY(!QFileInfo::exists(m_home.filePath("from-environment")));
     }
 
     void portPrecedence_data()

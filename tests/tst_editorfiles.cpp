@@ -78,7 +78,6 @@ private slots:
             QTest::newRow(name) << from << next << bad << QString(message);
         };
         add("next from 1", 1, true, {}, "");
-        add("next from 2", 2, true, {}, "");
         add("next at 3", 3, true, {}, "Max Allowed Programs Reached\r\n");
         add("previous from 3", 3, false, {}, "");
         add("previous at 1", 1, false, {}, "Program Number 1 Reached\r\n");

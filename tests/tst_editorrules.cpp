@@ -8,7 +8,6 @@ using namespace qmv::bell;
 namespace schedule = qmv::schedule;
 
 Q_DECLARE_METATYPE(qmv::bell::KeyCode)
-Q_DECLARE_METATYPE(qmv::schedule::Focus)
 
 class tst_EditorRules : public QObject
 {
@@ -158,41 +157,6 @@ private slots:
         for (const CellCopy &copy : move.copies)
             copies.append(QStringLiteral("%1>%2").arg(copy.from).arg(copy.to));
         QTEST(copies.join(','), "copies");
-    }
-
-    void scheduleMoves_data()
-    {
-        QTest::addColumn<KeyCode>("key");
-        QTest::addColumn<QPoint>("from"); // column, row of a 7 x 2 schedule
-        QTest::addColumn<bool>("check");
-        QTest::addColumn<QPoint>("to");
-        QTest::addColumn<schedule::Focus>("focus");
-        auto add = [](const char *name, KeyCode key, QPoint from, bool check, QPoint to,
-                      schedule::Focus focus) {
-            QTest::newRow(name) << key << from << check << to << focus;
-        };
-        const auto both = schedule::Focus::TableThenBox;
-        const auto box = schedule::Focus::Box;
-        const auto none = schedule::Focus::None;
-        add("left inside the row", LeftKey, {3, 0}, true, {2, 0}, both);
-        add("left at the first cell", LeftKey, {0, 0}, true, {0, 0}, box);
-        add("up from bell 2", UpKey, {4, 1}, true, {4, 0}, both);
-        add("up at bell 1", UpKey, {4, 0}, true, {4, 0}, none);
-        add("right at the last cell", RightKey, {6, 1}, true, {6, 1}, box);
-        add("down at bell 2", DownKey, {2, 1}, true, {2, 1}, both);
-        add("enter is no move", EnterKey, {2, 1}, false, {2, 1}, none);
-    }
-
-    void scheduleMoves()
-    {
-        QFETCH(KeyCode, key);
-        QFETCH(QPoint, from);
-        QFETCH(QPoint, to);
-        const schedule::SchedulePlan plan = schedule::planMove(key, from.y(), from.x(), 2, 7);
-        QTEST(plan.check, "check");
-        QCOMPARE(plan.moves, to != from);
-        QCOMPARE(QPoint(plan.column, plan.row), to);
-        QTEST(plan.focus, "focus");
     }
 
     void headerLabels()

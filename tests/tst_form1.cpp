@@ -10,7 +10,6 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
-#include <QLockFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -197,7 +196,9 @@ private slots:
         QVERIFY(qmv::joinWorkingFiles("old.qmv").isEmpty() && QDir().mkpath(data + "dir.qmv"));
         QCOMPARE(qmv::writeFileAtomic(data + "bad.qmv", "x"), QString());
         form->show();
+        QStringList filters;
         form->setFileDialogRunner([&](QFileDialog &dialog) {
+            filters = dialog.nameFilters();
             dialog.selectFile(press.typed);
             return int(press.typed ? QDialog::Accepted : QDialog::Rejected);
         });
@@ -227,6 +228,7 @@ private slots:
                      QString(press.message).replace("%1", QDir::toNativeSeparators(path))),
                  qPrintable(told.value(0)));
         QVERIFY(!*press.file || form->fileProgFile == path);
+        QVERIFY(filters.isEmpty() || filters == QStringList{"qmv file(*.qmv)"});
         QCOMPARE(ended, int(then == "ended"));
         // The editor replaces the main window for the rest of the run.
         QCOMPARE(form->isVisible(), then != "editor");

@@ -1,13 +1,13 @@
 #include "fastclock.h"
 #include "qmvcomm.h"
-#include "simulator.h"
+#include "simulatorprocess.h"
 
 #include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 
 using Outcome = qmvComm::Outcome;
-using qmvtest::Simulator;
+using qmvsim::Simulator;
 
 class tst_QmvComm : public QObject
 {
@@ -62,22 +62,6 @@ private slots:
             qmv::decodeStep(buffer, h, j, l);
         QCOMPARE(QByteArray(h ? "H" : "") + (j ? "J" : "") + (l ? "L" : ""), flags);
         QCOMPARE(buffer, left);
-    }
-
-    // Every letter of a read is decoded as it arrives, not one per turn; letters already received
-    // when a request goes out do not answer it.
-    void burstDecodedAtOnce()
-    {
-        qmvComm comm;
-        Simulator sim;
-        QVERIFY(openOn(comm, sim, {"--noise", "J:HL", "--silent", "H"}));
-        comm.startDecoder();
-        QVERIFY(comm.sendRequest("T08:303", comm.flagJ));
-        QCOMPARE(comm.waitForFlag(comm.flagJ, "Time"), Outcome::Ok);
-        QVERIFY(comm.flagH);
-        QVERIFY(comm.flagL);
-        QVERIFY(comm.sendRequest("D07:4523105", comm.flagH));
-        QVERIFY(!comm.flagH);
     }
 
     // "JH" lies received but undecoded (the decoder is off) when the row goes out: its "H" must

@@ -212,9 +212,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption eraseTime(QStringLiteral("erase-time"),
                                        QStringLiteral("Erasing takes this long (default 1000)."),
                                        QStringLiteral("ms"), QStringLiteral("1000"));
-    const QCommandLineOption silent(QStringLiteral("silent"),
-                                    QStringLiteral("Never send this reply."),
-                                    QStringLiteral("letter"));
+    const QCommandLineOption silent(
+        QStringLiteral("silent"),
+        QStringLiteral("Never send this reply, or not to the Nth commands listed that ask for it."),
+        QStringLiteral("letter[:N,...]"));
     const QCommandLineOption answerAfter(QStringLiteral("answer-after"),
                                          QStringLiteral("Send the reply from the Nth request on."),
                                          QStringLiteral("letter:N"));
@@ -251,7 +252,11 @@ int main(int argc, char *argv[])
         faults.hangUpAfterRows = options.value(hangUp).toInt();
     const bool understood =
         eachTarget(options.values(silent),
-                   [&](char letter, const QString &) { faults.silent.insert(letter); }) &&
+                   [&](char letter, const QString &at) {
+                       QSet<int> &commands = faults.silent[letter];
+                       for (const QString &n : at.split(',', Qt::SkipEmptyParts))
+                           commands.insert(n.toInt());
+                   }) &&
         eachTarget(
             options.values(answerAfter),
             [&](char letter, const QString &n) { faults.answerAfter[letter] = n.toInt(); }) &&

@@ -2,10 +2,10 @@
 // reply, and the round trip of a bell row and its "H" with the decoder running.
 
 #include "qmvcomm.h"
+#include "simulatorprocess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
@@ -22,23 +22,6 @@ double processorSeconds()
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-bool startSimulator(QProcess &sim, const QStringList &arguments)
-{
-    // Its log of every command would fill the pipe and stop it.
-    sim.setStandardErrorFile(QProcess::nullDevice());
-    sim.start(QStringLiteral(QMV_CONTROLLER_SIM), arguments);
-    if (!sim.waitForStarted() || !sim.waitForReadyRead(5000))
-        return false;
-    qputenv("QMV_SERIAL_PORT", sim.readLine().trimmed());
-    return true;
-}
-
-void stopSimulator(QProcess &sim)
-{
-    sim.terminate();
-    sim.waitForFinished();
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -48,8 +31,8 @@ int main(int argc, char *argv[])
     qmvComm comm;
 
     const auto idleWait = [&](const char *what, const QStringList &faults, auto wait) {
-        QProcess sim;
-        if (!startSimulator(sim, faults)) {
+        qmvsim::Simulator sim(QStringLiteral(QMV_CONTROLLER_SIM));
+        if (!sim.start(faults)) {
             std::fprintf(stderr, "cannot start the simulator\n");
             return false;
         }
@@ -66,7 +49,6 @@ int main(int argc, char *argv[])
         const double cpu = processorSeconds() - cpuBefore;
         const double seconds = double(wall.elapsed()) / 1000.0;
         comm.ClosePort();
-        stopSimulator(sim);
         std::printf("%s, no reply: %.2f s, processor %.3f s = %.2f %% of one core\n", what, seconds,
                     cpu, 100.0 * cpu / seconds);
         return true;
@@ -81,8 +63,8 @@ int main(int argc, char *argv[])
                   }))
         return 1;
 
-    QProcess answering;
-    if (!startSimulator(answering, {})) {
+    qmvsim::Simulator answering(QStringLiteral(QMV_CONTROLLER_SIM));
+    if (!answering.start({})) {
         std::fprintf(stderr, "cannot start the simulator\n");
         return 1;
     }
@@ -106,7 +88,7 @@ int main(int argc, char *argv[])
         trips.append(double(trip.nsecsElapsed()) / 1e6);
     }
     comm.ClosePort();
-    stopSimulator(answering);
+    answering.stop();
     std::sort(trips.begin(), trips.end());
     std::printf("bell row round trip over %d rows: median %.2f ms, 99th percentile %.2f ms, "
                 "max %.2f ms\n",

@@ -300,7 +300,9 @@ bool Responder::hangUpDue() const
 void Responder::add(char letter, int baseDelayMs, const Command &command, QList<Reply> &out)
 {
     const int asked = ++m_asked[letter];
-    if (m_faults.silent.contains(letter) || asked < m_faults.answerAfter.value(letter, 1))
+    const auto silent = m_faults.silent.constFind(letter);
+    if ((silent != m_faults.silent.cend() && (silent->isEmpty() || silent->contains(asked))) ||
+        asked < m_faults.answerAfter.value(letter, 1))
         return;
     Reply reply;
     reply.bytes =

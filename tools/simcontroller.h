@@ -79,7 +79,7 @@ private:
 // Faults on demand, each keyed by the reply it affects ('R', 'A', 'C', 'J', 'H', 'L').
 struct Faults
 {
-    QSet<char> silent;             // never sent
+    QHash<char, QSet<int>> silent; // never sent, or not to the Nth commands listed
     QHash<char, int> answerAfter;  // sent from the Nth command on that asks for it
     QHash<char, int> delayMs;      // sent late
     QHash<char, QByteArray> noise; // bytes sent with it, in the same write

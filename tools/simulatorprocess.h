@@ -4,13 +4,18 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-namespace qmvtest {
+namespace qmvsim {
 
-// qmv-controller-sim (named by $QMV_CONTROLLER_SIM) on its own pseudo-terminal; starting it
-// points QMV_SERIAL_PORT at its device, or at a symbolic link to it when `throughLink` is set.
+// qmv-controller-sim run as a child process on its own pseudo-terminal (by default the one named
+// by $QMV_CONTROLLER_SIM); starting it points QMV_SERIAL_PORT at its device, or at a symbolic
+// link to it when `throughLink` is set.
 class Simulator
 {
 public:
+    explicit Simulator(const QString &program = qEnvironmentVariable("QMV_CONTROLLER_SIM"))
+        : m_program(program)
+    {
+    }
     ~Simulator() { stop(); }
 
     static bool available() { return QFile::exists(qEnvironmentVariable("QMV_CONTROLLER_SIM")); }
@@ -22,7 +27,7 @@ public:
             arguments << QStringLiteral("--link") << link;
         // Its log of every command would fill the pipe and stop it.
         m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(qEnvironmentVariable("QMV_CONTROLLER_SIM"), arguments + faults);
+        m_process.start(m_program, arguments + faults);
         if (!m_process.waitForStarted() || !m_process.waitForReadyRead(5000))
             return false;
         const QString device = QString::fromLocal8Bit(m_process.readLine().trimmed());
@@ -43,8 +48,9 @@ public:
     }
 
 private:
+    QString m_program;
     QTemporaryDir m_dir;
     QProcess m_process;
 };
 
-} // namespace qmvtest
+} // namespace qmvsim
