@@ -106,9 +106,10 @@ private slots:
             fileBytes({{},
                        {},
                        {"09:00" + ok.mid(5), "08:00|OFF|CONT||OFF|CONT||ON",
-                        "08:00|OFF|CONT||OFF|CONT||OFF"}}),
+                        "08:10|ON|CONT|300|OFF|CONT||OC", "08:00|OFF|CONT||OFF|CONT||OFF"}}),
             "program 3, row 2: the time 08:00 comes after 09:00 in row 1\n"
-            "program 3, row 3: the time 08:00 repeats row 2",
+            "program 3, row 3: not sent: the seconds \"300\" are not from 0 to 255\n"
+            "program 3, row 4: the time 08:00 repeats row 2",
             1);
         add("bell2ringslikebell1",
             fileBytes({{"08:00|ON|CONT|5|ON|PULSE|9|OC",
