@@ -1,6 +1,5 @@
 #include "downloadsequence.h"
 
-#include "portchoice.h"
 #include "rowencoding.h"
 
 #include <QPointer>
@@ -80,12 +79,12 @@ void DownloadSequence::setClock(const qmv::Clock *clock)
 
 QString DownloadSequence::currentTimeText() const
 {
-    return (m_clock ? *m_clock : m_systemClock).now().time().toString(QStringLiteral("HH:mm"));
+    return clock().now().time().toString(QStringLiteral("HH:mm"));
 }
 
 int DownloadSequence::todayIndex() const
 {
-    return (m_clock ? *m_clock : m_systemClock).now().date().dayOfWeek() % 7;
+    return clock().now().date().dayOfWeek() % 7;
 }
 
 bool DownloadSequence::start()
@@ -183,9 +182,7 @@ bool DownloadSequence::connectionEnds(int attempt, qmvComm::Outcome outcome)
         return true;
     if (outcome != qmvComm::Outcome::PortError)
         return false;
-    setStatus(Look::Failure,
-              tr("The serial port %1 failed: %2").arg(qmv::port::chosen(), m_comm.errorString()));
-    setActions(false, true, true);
+    showPortFailure(m_comm.errorString());
     return true;
 }
 
@@ -193,9 +190,13 @@ bool DownloadSequence::connectionEnds(int attempt, qmvComm::Outcome outcome)
 // cannot be programmed over this connection.
 void DownloadSequence::portFailed(const QString &reason)
 {
-    if (isBusy())
-        return;
-    setStatus(Look::Failure, tr("The serial port %1 failed: %2").arg(qmv::port::chosen(), reason));
+    if (!isBusy())
+        showPortFailure(reason);
+}
+
+void DownloadSequence::showPortFailure(const QString &reason)
+{
+    setStatus(Look::Failure, portFailureText(reason));
     setActions(false, true, true);
 }
 
@@ -218,8 +219,7 @@ void DownloadSequence::continueDownload(const QString &typedTime, int weekDayInd
     setActions(false, m_retryEnabled, false);
     setStatusText(QStringLiteral(" Setting Time and Day of Week"));
     // Only a valid 24-hour hh:mm ever reaches the controller's clock.
-    const QString time =
-        qmv::clockTextToSend(typedTime, (m_clock ? *m_clock : m_systemClock).now().time());
+    const QString time = qmv::clockTextToSend(typedTime, clock().now().time());
     emit clockSent(time);
     if (sendRequest(qmv::timeCommand(time, weekDayIndex), m_comm.flagJ)) {
         const qmvComm::Outcome outcome =
@@ -280,8 +280,7 @@ QString DownloadSequence::incompleteReport() const
 {
     QStringList lines{tr("The download is incomplete.")};
     if (!m_transfer.portFailure.isEmpty())
-        lines
-            << tr("The serial port %1 failed: %2").arg(qmv::port::chosen(), m_transfer.portFailure);
+        lines << portFailureText(m_transfer.portFailure);
     if (m_transfer.controllerSilent)
         lines << tr("The System did not answer %1 bell rows in a row; nothing more was sent.")
                      .arg(unansweredRowsLimit);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "portchoice.h"
 #include "programfile.h"
 #include "qmvcomm.h"
 
@@ -126,6 +127,12 @@ private:
     bool loadProgram(int program);
     bool connectionEnds(int attempt, qmvComm::Outcome outcome);
     void portFailed(const QString &reason);
+    // The port failed for `reason`: said so, with RETRY and EXIT offered.
+    void showPortFailure(const QString &reason);
+    static QString portFailureText(const QString &reason)
+    {
+        return tr("The serial port %1 failed: %2").arg(qmv::port::chosen(), reason);
+    }
     void afterWait(qmvComm::Outcome outcome);
     bool send(const QByteArray &command);
     bool sendRequest(const QByteArray &command, bool &flag);
@@ -136,6 +143,7 @@ private:
     void setStatus(Look look, const QString &text);
     void setStatusText(const QString &text);
     void setActions(bool continueEnabled, bool retryEnabled, bool exitEnabled);
+    const qmv::Clock &clock() const { return m_clock ? *m_clock : m_systemClock; }
 
     qmvComm &m_comm;
     DownloadUser &m_user;

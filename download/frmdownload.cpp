@@ -18,7 +18,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTimer>
 
 namespace {
 

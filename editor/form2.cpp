@@ -26,8 +26,6 @@ namespace bell = qmv::bell;
 
 namespace {
 
-constexpr int CellEditMaxChars = 5;
-constexpr int CellEditHeightReduction = 200; // twips
 // Rows of the bell table are made high enough that, once scaled, the edit box 200 twips lower than
 // its cell still shows the whole of its 13-point text.
 constexpr int BellRowHeight = 360;       // twips
@@ -45,9 +43,6 @@ const QColor WeekdayLabelColour(0xFF, 0xFF, 0xC0);
 const QColor BellLabelColour(0xFF, 0xC0, 0xC0);
 
 const QString ConfirmCloseTitle = QStringLiteral("Confirm Program Close");
-const QString ProgramNumberTitle = QStringLiteral("Program Number");
-const QString WorkingFileTitle = QStringLiteral("qmv Program File");
-const QString SaveTitle = QStringLiteral("qmv Program Save...");
 
 // The designed faces come first; where they are not installed, the nearest faces by width
 // keep the captions inside their labels.

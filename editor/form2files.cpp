@@ -24,12 +24,11 @@ bool Form2::splitProgramFile()
     const std::optional<qmv::ProgramFile> file = qmv::readProgramFile(m_fileProgFile, &error);
     if (!file) {
         ShowMessageBox(error + QStringLiteral("\r\nThe program file was not opened."),
-                       QStringLiteral("qmv Program File"), msgbox::OkOnly, msgbox::QuestionIcon);
+                       WorkingFileTitle, msgbox::OkOnly, msgbox::QuestionIcon);
         return false;
     }
     if (QString why = qmv::splitIntoWorkingFiles(*file); !why.isEmpty()) {
-        ShowMessageBox(why, QStringLiteral("qmv Program File"), msgbox::OkOnly,
-                       msgbox::QuestionIcon);
+        ShowMessageBox(why, WorkingFileTitle, msgbox::OkOnly, msgbox::QuestionIcon);
         return false;
     }
     Grid1->setContents(file->programs[0]);

@@ -39,8 +39,9 @@ bool decodeStep(QByteArray &buffer, bool &flagH, bool &flagJ, bool &flagL);
 //                    letter as it arrives and wakes the wait; the flag waits do not look at the
 //                    flag again after their message, so a caller that must (the time step) tests
 //                    it itself.
-//   the port failing: the link stops the decoder, ends any running wait with PortError, closes
-//                    the port at once and emits portFailed() with the reason.
+//   the port failing: the link stops the decoder, ends any running wait with PortError, emits
+//                    portFailed() with the reason and closes the port on the next turn of the
+//                    event loop.
 //   RETRY, EXIT, closing the window: ClosePort(). It first ends any running wait, which returns
 //                    Outcome::Stopped at once and shows nothing, and stops the decoder; RETRY's
 //                    next connection starts the decoder again after its erase.
@@ -135,7 +136,7 @@ public:
     void setClock(const qmv::Clock *clock);
 
 signals:
-    // The port has failed (the device has gone, a read or write failed) and has been closed.
+    // The port has failed (the device has gone, a read or write failed); it is closed right after.
     void portFailed(const QString &reason);
 
 public slots:

@@ -312,8 +312,8 @@ QString storableTables(const QString &path, const CellTable &bell, const CellTab
     QString where;
     if (const QString cell = unstorableCell(bell); !cell.isEmpty())
         where = QStringLiteral("the program's ") + cell;
-    else if (schedule && !unstorableCell(*schedule).isEmpty())
-        where = QStringLiteral("the schedule's ") + unstorableCell(*schedule);
+    else if (const QString cell = schedule ? unstorableCell(*schedule) : QString(); !cell.isEmpty())
+        where = QStringLiteral("the schedule's ") + cell;
     if (where.isEmpty())
         return {};
     return QStringLiteral("Cannot write %1: %2 holds a tab, a line break or a character that a "
