@@ -1,7 +1,7 @@
+#include "commandline.h"
 #include "form1.h"
 #include "paths.h"
 #include "portchoice.h"
-#include "programcheck.h"
 #include "terminaldownload.h"
 #include "weekview.h"
 
@@ -113,7 +113,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(checkOption)) {
         QCoreApplication app(argc, argv);
         QTextStream out(stdout);
-        return qmv::check::checkProgramFile(parser.value(checkOption), out);
+        return qmv::cli::checkProgramFile(parser.value(checkOption), out);
     }
     if (parser.isSet(downloadOption)) {
         QCoreApplication app(argc, argv);

@@ -16,6 +16,34 @@ const QString ProgramNumberTitle = QStringLiteral("Program Number");
 const QString WorkingFileTitle = QStringLiteral("qmv Program File");
 const QString SaveTitle = QStringLiteral("qmv Program Save...");
 
+// Before DOWNLOAD erases the controller: with findings in the working files, asks whether to go
+// on. True to download, false to go back to the editor.
+bool confirmDownload()
+{
+    qmv::ProgramFile file;
+    for (int n = 1; n <= qmv::ProgramCount; ++n) {
+        QString error;
+        const std::optional<qmv::WorkingProgram> working =
+            qmv::readWorkingFile(n, n == qmv::ProgramCount, &error);
+        // The download window reports an unreadable working file itself.
+        if (!working)
+            return true;
+        file.programs[n - 1] = working->bell;
+        if (working->schedule)
+            file.schedule = *working->schedule;
+    }
+    const QList<qmv::check::Finding> found = qmv::check::findings(file);
+    if (found.isEmpty())
+        return true;
+    // The message window holds three lines: the first finding, the question, and how many more
+    // the week view (Ctrl+T) lists.
+    QString message = found.first().toString() + QStringLiteral("\r\nDownload anyway?");
+    if (found.size() > 1)
+        message += QStringLiteral(" (%1 more: Ctrl+T)").arg(found.size() - 1);
+    return ShowMessageBox(message, QStringLiteral("qmv Download"), msgbox::OkCancel,
+                          msgbox::QuestionIcon) == frmMsgBox::Ok;
+}
+
 } // namespace
 
 bool Form2::splitProgramFile()
@@ -148,7 +176,7 @@ void Form2::downloadClicked()
     if (!pgmSaved && !writeShownProgram(QStringLiteral("qmv Download")))
         return;
     // The user may rather go back and mend what would not reach the controller as shown.
-    if (!qmv::check::confirmDownload())
+    if (!confirmDownload())
         return;
     emit downloadRequested();
 }

@@ -1,3 +1,4 @@
+#include "commandline.h"
 #include "programcheck.h"
 #include "weekplan.h"
 
@@ -137,7 +138,7 @@ private slots:
         QVERIFY(bytes.isEmpty() || qmv::writeFileAtomic(path, bytes).isEmpty());
         QString output;
         QTextStream out(&output);
-        QTEST(qmv::check::checkProgramFile(path, out), "exitCode");
+        QTEST(qmv::cli::checkProgramFile(path, out), "exitCode");
         QCOMPARE(output, QString(lines).replace("%1", path) + '\n');
     }
 

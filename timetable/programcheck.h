@@ -8,8 +8,6 @@
 
 #include <optional>
 
-class QTextStream;
-
 // What the download will make of the tables, told before anything reaches the controller: which
 // rows it sends, which it leaves out and why, and what else in the tables is likely a mistake.
 // The rules are the download's own row and schedule encodings, so a check and a download never
@@ -61,13 +59,5 @@ struct Finding
 };
 
 QList<Finding> findings(const ProgramFile &file);
-
-// Reads a program file and writes one line per finding. Returns 0 when there is nothing to
-// report, 1 with findings (a damaged file among them) and 2 when the file cannot be read.
-int checkProgramFile(const QString &programFile, QTextStream &out);
-
-// Before DOWNLOAD erases the controller: with findings in the working files, asks whether to go
-// on. True to download, false to go back to the editor.
-bool confirmDownload();
 
 } // namespace qmv::check

@@ -1,11 +1,7 @@
 #include "programcheck.h"
 
 #include "bellrules.h"
-#include "msgbox.h"
 #include "rowencoding.h"
-
-#include <QFileInfo>
-#include <QTextStream>
 
 namespace qmv::check {
 
@@ -158,52 +154,6 @@ QList<Finding> findings(const ProgramFile &file)
         }
     }
     return found;
-}
-
-int checkProgramFile(const QString &programFile, QTextStream &out)
-{
-    QByteArray bytes;
-    if (const QString why = readFile(programFile, &bytes); !why.isEmpty()) {
-        out << why << Qt::endl;
-        return 2;
-    }
-    QString damaged;
-    const std::optional<ProgramFile> file = readProgramFile(programFile, &damaged);
-    if (!file) {
-        out << damaged << Qt::endl;
-        return 1;
-    }
-    const QList<Finding> found = findings(*file);
-    for (const Finding &finding : found)
-        out << finding.toString() << Qt::endl;
-    if (found.isEmpty())
-        out << QFileInfo(programFile).fileName() << ": no findings" << Qt::endl;
-    return found.isEmpty() ? 0 : 1;
-}
-
-bool confirmDownload()
-{
-    ProgramFile file;
-    for (int n = 1; n <= ProgramCount; ++n) {
-        QString error;
-        const std::optional<WorkingProgram> working = readWorkingFile(n, n == ProgramCount, &error);
-        // The download window reports an unreadable working file itself.
-        if (!working)
-            return true;
-        file.programs[n - 1] = working->bell;
-        if (working->schedule)
-            file.schedule = *working->schedule;
-    }
-    const QList<Finding> found = findings(file);
-    if (found.isEmpty())
-        return true;
-    // The message window holds three lines: the first finding, the question, and how many more
-    // the week view (Ctrl+T) lists.
-    QString message = found.first().toString() + QStringLiteral("\r\nDownload anyway?");
-    if (found.size() > 1)
-        message += QStringLiteral(" (%1 more: Ctrl+T)").arg(found.size() - 1);
-    return ShowMessageBox(message, QStringLiteral("qmv Download"), msgbox::OkCancel,
-                          msgbox::QuestionIcon) == frmMsgBox::Ok;
 }
 
 } // namespace qmv::check
