@@ -81,6 +81,10 @@ int main(int argc, char *argv[])
         QStringLiteral("With --download: erase the controller without asking first."));
     parser.addOptions({rootOption, portOption, checkOption, printOption, outputOption,
                        downloadOption, yesOption});
+    const QCommandLineOption forceOption(
+        QStringLiteral("force"),
+        QStringLiteral("With --download: download even when findings leave rows unsent."));
+    parser.addOption(forceOption);
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -93,6 +97,8 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral("--check, --print and --download go one at a time"));
     if (parser.isSet(yesOption) && !parser.isSet(downloadOption))
         return usageError(QStringLiteral("--yes goes with --download"));
+    if (parser.isSet(forceOption) && !parser.isSet(downloadOption))
+        return usageError(QStringLiteral("--force goes with --download"));
     if (parser.isSet(printOption) != parser.isSet(outputOption))
         return usageError(QStringLiteral("--print and --output go together"));
     if (parser.isSet(helpOption)) {
@@ -119,7 +125,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         QTextStream err(stderr);
         return qmv::downloadFromTerminal(parser.value(downloadOption), parser.isSet(yesOption),
-                                         err);
+                                         parser.isSet(forceOption), err);
     }
     if (parser.isSet(printOption)) {
         // A page is drawn, never shown: no display is needed.

@@ -116,6 +116,35 @@ private slots:
         qmv::port::remember(QString());
     }
 
+    // A typed time that is no time sets the PC's time: the status says which, to the end.
+    void typedTime_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("isTime");
+        QTest::newRow("valid") << "8:30" << true;
+        QTest::newRow("dotforcolon") << "8.30" << false;
+        QTest::newRow("hour24") << "24:00" << false;
+    }
+
+    void typedTime()
+    {
+        QFETCH(QString, typed);
+        QVERIFY(writePrograms({Row0745}));
+        Simulator sim;
+        QVERIFY(sim.start({"--erase-time=50"}));
+        QVERIFY(openAndSettle());
+        confirmAndContinue(typed);
+        QTRY_COMPARE(m_ended, 1);
+        const QString set = child<QLineEdit>("txtTime")->text();
+        QCOMPARE(sim.received().mid(3, 5), set.toLatin1());
+        QVERIFY2(status().startsWith("Weekly Schedule"), qPrintable(status()));
+        const QString note =
+            "\"" + typed + "\" is not a time: the clock is set to " + set + ", the PC's time.";
+        QFETCH(bool, isTime);
+        QCOMPARE(status().contains(note), !isTime);
+        QCOMPARE(set == "08:30", isTime);
+    }
+
     // Tags are <stage>_<fault>; a programN stage holds one bell row in program N. Besides the
     // simulator's faults: gone (the device and its link vanish), hold (messages stay up until
     // "J" has come), damaged, missing (working files).
