@@ -303,8 +303,8 @@ QString DownloadSequence::incompleteReport() const
     if (!m_transfer.clockConfirmed)
         lines << tr("The time and weekday were not confirmed.");
     if (m_comm.unexpectedReplies() > 0)
-        lines << tr("The System sent %1 replies that no command awaited; a later command may "
-                    "count as confirmed by one of them.")
+        lines << tr("Replies that no command awaited: %1. A later command may count as "
+                    "confirmed by one of them.")
                      .arg(m_comm.unexpectedReplies());
     if (!m_transfer.scheduleSent)
         lines << tr("The weekly schedule was not sent.");

@@ -119,15 +119,16 @@ private slots:
         row("controller hangs up", edited, yes, {"--hangup-after-rows", "1"}, {}, 0, 1,
             {incomplete}, "BET*P1D07:3010305D12:0013510");
         row("doubled reply", edited, yes, {"--reply", "H:HH"}, {}, 0, 1,
-            {incomplete, "The System sent 2 replies that no command awaited; a later command may "
-                         "count as confirmed by one of them."},
+            {incomplete,
+             "Replies that no command awaited: 2. A later command may count as confirmed by "
+             "one of them."},
             all);
         row("no terminal to ask", edited, {}, {}, {}, 0, 2,
             {"qmv: the download erases the controller; give --yes to go on without a terminal to "
              "ask."},
             {});
         row("rows left unsent", unsent, yes, {}, {}, 0, 2,
-            {"schedule: bell 2, Monday: \"4\" is not program 1, 2 or 3",
+            {"schedule: Bell 2, Monday holds \"4\", not a program 1, 2 or 3",
              "qmv: the controller would not get all of unsent.qmv (see above); it was not "
              "touched. Give --force to download it anyway."},
             {});
