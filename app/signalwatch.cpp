@@ -42,8 +42,6 @@ SignalWatch::SignalWatch(QObject *parent) : QObject(parent)
     action.sa_flags = SA_RESTART;
     for (const int signalNumber : Watched)
         ::sigaction(signalNumber, &action, nullptr);
-    // Whoever read the progress has gone; the download itself is better finished than cut.
-    std::signal(SIGPIPE, SIG_IGN);
 #endif
 }
 
@@ -54,7 +52,6 @@ SignalWatch::~SignalWatch()
         return;
     for (const int signalNumber : Watched)
         std::signal(signalNumber, SIG_DFL);
-    std::signal(SIGPIPE, SIG_DFL);
     delete m_notifier;
     ::close(pipeEnds[0]);
     ::close(pipeEnds[1]);

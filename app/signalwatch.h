@@ -5,8 +5,8 @@
 class QSocketNotifier;
 
 // SIGINT, SIGTERM and SIGHUP delivered as a Qt signal in the event loop, where a download can stop,
-// close its port and say what it leaves behind; a closed pipe on the standard streams is ignored
-// instead of ending the program. One at a time; the default handling returns when it is deleted.
+// close its port and say what it leaves behind. One at a time; the default handling returns when
+// it is deleted.
 class SignalWatch : public QObject
 {
     Q_OBJECT

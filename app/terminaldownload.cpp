@@ -10,6 +10,7 @@
 #include <QTextStream>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -121,6 +122,10 @@ private:
 
 int downloadFromTerminal(const QString &programFile, bool yes, bool force, QTextStream &err)
 {
+#ifdef Q_OS_UNIX
+    // Whoever read the progress has gone; a download cut there would leave the controller erased.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QString error;
     const std::optional<ProgramFile> file = readProgramFile(programFile, &error);
     if (!file) {

@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 // The qmv binary's options, and which serial port and drive root win when several name one.
 class tst_CommandLine : public QObject
@@ -153,7 +154,6 @@ private slots:
             QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
         QFETCH(QStringList, faults);
         QFETCH(QString, held);
-        QFETCH(int, signalNumber);
         qmvsim::Simulator sim;
         QVERIFY(sim.start(faults << "--erase-time=20", true));
         const QString link = qEnvironmentVariable("QMV_SERIAL_PORT");
@@ -169,13 +169,26 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QStringList, options);
         QProcess qmv;
+        QFETCH(int, signalNumber);
+        // A pipe whose reading end is gone, for standard error.
+        int closedPipe[2] = {-1, -1};
+        if (signalNumber == SIGPIPE) {
+            QCOMPARE(::pipe(closedPipe), 0);
+            ::close(closedPipe[0]);
+        }
+        // As a shell starts it: this process ignores SIGPIPE, and the child would inherit that.
+        qmv.setChildProcessModifier([end = closedPipe[1]] {
+            std::signal(SIGPIPE, SIG_DFL);
+            if (end >= 0)
+                ::dup2(end, STDERR_FILENO);
+        });
         qmv.setStandardInputFile(QProcess::nullDevice());
         qmv.start(QMV_BINARY,
                   QStringList{"--download", file, "--port", held == "device" ? link : device} +
                       options);
         QString err;
         if (signalNumber == SIGPIPE) {
-            qmv.closeReadChannel(QProcess::StandardError);
+            ::close(closedPipe[1]);
         } else if (signalNumber != 0) {
             QTRY_VERIFY_WITH_TIMEOUT((err += qmv.readAllStandardError()).contains("Program 1"),
                                      10000);
