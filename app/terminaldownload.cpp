@@ -83,6 +83,7 @@ int downloadFromTerminal(const QString &programFile, bool yes, QTextStream &err)
             working.schedule = file->schedule;
         return std::optional<WorkingProgram>(working);
     });
+    sequence.setOrigin(QFileInfo(programFile).absoluteFilePath(), false);
 
     bool failed = false;
     bool ended = false;

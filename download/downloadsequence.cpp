@@ -53,6 +53,7 @@ void DownloadSequence::setSource(ProgramSource source)
     m_source = std::move(source);
 }
 
+// "Program 2: rows 3, 4", or nothing when every row with a time is sent.
 QString DownloadSequence::rowsAfterEndText(int program, const qmv::CellTable &bell)
 {
     const QList<int> rows = qmv::rowsAfterEnd(bell.rows);
@@ -83,16 +84,33 @@ int DownloadSequence::todayIndex() const
 
 bool DownloadSequence::start()
 {
+    // One reading of the three programs: an edit made while the window is open, saved to a
+    // working file by the editor's navigation, must not reach the controller half-way through.
+    std::array<std::optional<qmv::WorkingProgram>, qmv::ProgramCount> taken;
+    std::array<QString, qmv::ProgramCount> whys;
+    for (int program = 1; program <= qmv::ProgramCount; ++program)
+        taken[program - 1] = m_source(program, program == qmv::ProgramCount, &whys[program - 1]);
+    m_source = [taken, whys](int program, bool, QString *why) {
+        if (why)
+            *why = whys[program - 1];
+        return taken[program - 1];
+    };
+    m_takenWhole = true;
+    for (int p = 0; p < qmv::ProgramCount; ++p) {
+        m_takenWhole = m_takenWhole && taken[p];
+        m_taken.programs[p] = taken[p] ? taken[p]->bell : qmv::defaultBellTable();
+    }
+    const auto &schedule = taken.back() ? taken.back()->schedule : std::nullopt;
+    m_takenWhole = m_takenWhole && schedule;
+    m_taken.schedule = schedule ? *schedule : qmv::defaultSchedule();
+
     if (!loadProgram(1))
         return false;
     emit scheduleShown({});
-    // Read now only to warn: the transfer reads programs 2 and 3 again when it reaches them.
-    QStringList notes{rowsAfterEndText(1, m_bell)};
-    for (int program = 2; program <= qmv::ProgramCount; ++program) {
-        QString why;
-        const auto working = m_source(program, program == qmv::ProgramCount, &why);
-        if (working)
-            notes << rowsAfterEndText(program, working->bell);
+    QStringList notes;
+    for (int p = 0; p < qmv::ProgramCount; ++p) {
+        if (taken[p])
+            notes << rowsAfterEndText(p + 1, taken[p]->bell);
     }
     notes.removeAll(QString());
     m_rowsNotSentAtStart = notes;
@@ -123,6 +141,7 @@ void DownloadSequence::ConnectAndErase()
         return;
     }
     setStatus(Look::Start, QStringLiteral("Connecting. . ."));
+    beginRecord();
 
     qmvComm::Outcome outcome = m_comm.WaitForReady();
     if (connectionEnds(attempt, outcome))
@@ -130,12 +149,15 @@ void DownloadSequence::ConnectAndErase()
     if (outcome == qmvComm::Outcome::TimedOut) {
         setStatus(Look::Failure, QStringLiteral("System Not Responding. Check cables and make "
                                                 "sure System is Powered On\n"));
+        endRecord(tr("the System did not respond"));
         setActions(false, true, true);
         return;
     }
     setStatus(Look::Progress, m_status + QStringLiteral("\nSystem Connected"));
 
     bool eraseRequestFailed = false;
+    m_stage = QStringLiteral("erasing");
+    m_record.eraseSent();
     outcome = m_comm.StartErase();
     if (connectionEnds(attempt, outcome))
         return;
@@ -153,9 +175,12 @@ void DownloadSequence::ConnectAndErase()
         return;
     if (outcome == qmvComm::Outcome::TimedOut) {
         setStatus(Look::Failure, QStringLiteral("System stuck in Erase cycle."));
+        endRecord(tr("the erase did not end"));
         setActions(false, true, false);
         return;
     }
+    m_record.erased();
+    m_stage = QStringLiteral("clock");
     setStatus(Look::Progress, QStringLiteral("Erased"));
     m_comm.startDecoder();
     QString text = m_status + QStringLiteral("\nCheck Time and WeekDay\nCorrect if necessary and "
@@ -176,6 +201,7 @@ bool DownloadSequence::connectionEnds(int attempt, qmvComm::Outcome outcome)
         return true;
     if (outcome != qmvComm::Outcome::PortError)
         return false;
+    endRecord(m_comm.errorString());
     showPortFailure(m_comm.errorString());
     return true;
 }
@@ -184,8 +210,10 @@ bool DownloadSequence::connectionEnds(int attempt, qmvComm::Outcome outcome)
 // cannot be programmed over this connection.
 void DownloadSequence::portFailed(const QString &reason)
 {
-    if (!isBusy())
+    if (!isBusy()) {
+        endRecord(reason);
         showPortFailure(reason);
+    }
 }
 
 void DownloadSequence::showPortFailure(const QString &reason)
@@ -226,28 +254,35 @@ void DownloadSequence::continueDownload(const QString &typedTime, int weekDayInd
         } else if (!m_comm.flagJ) {
             // The reply may have come while the message was up.
             m_user.tell(QStringLiteral("ERROR\r\nSWITCH OFF System and retry"));
+            endRecord(tr("the time and weekday were not confirmed"));
             m_comm.ClosePort();
             emit finished(false);
             return;
         }
         m_transfer.clockConfirmed = m_comm.flagJ;
+        if (m_transfer.clockConfirmed)
+            m_record.clockSet(time, weekDayIndex);
     }
 
     setStatusText(QStringLiteral("Program 1"));
+    m_stage = QStringLiteral("program 1");
     if (send(QByteArrayLiteral("P1")))
         doRun();
     if (!transferStopped()) {
         setStatusText(QStringLiteral("Program 2"));
+        m_stage = QStringLiteral("program 2");
         if (send(QByteArrayLiteral("P2")))
             LoadProgram2();
     }
     if (!transferStopped()) {
         setStatusText(QStringLiteral("Program 3"));
+        m_stage = QStringLiteral("program 3");
         if (send(QByteArrayLiteral("P3")))
             LoadProgram3();
     }
     if (!transferStopped()) {
         setStatusText(QStringLiteral("Weekly Schedule"));
+        m_stage = QStringLiteral("schedule");
         SendWeekSchedule();
     }
     if (overtaken(attempt) || m_transfer.abandoned)
@@ -263,7 +298,16 @@ void DownloadSequence::finishDownload()
                           m_transfer.rowsUnconfirmed == 0 && m_transfer.rowsRefused == 0 &&
                           m_transfer.rowsNotSent.isEmpty() &&
                           m_transfer.programsNotSent.isEmpty() && m_transfer.scheduleConfirmed;
-    m_user.tell(complete ? QStringLiteral("System Programmed") : incompleteReport());
+    QString report = complete ? QStringLiteral("System Programmed") : incompleteReport();
+    if (complete)
+        m_record.complete();
+    else
+        endRecord(incompleteReport());
+    if (tablesChangedSinceStart())
+        report += QStringLiteral("\r\nthe tables were changed after DOWNLOAD; the controller holds "
+                                 "them as they were then");
+    report += recordNote();
+    m_user.tell(report);
     if (overtaken(m_transferAttempt))
         return;
     m_comm.ClosePort();
@@ -305,6 +349,7 @@ QString DownloadSequence::incompleteReport() const
 void DownloadSequence::retry()
 {
     ++m_attempt;
+    endRecord(tr("RETRY was pressed"));
     // A new connection erases the controller again: the clock and programs wait for its end.
     setActions(false, false, false);
     m_comm.ClosePort();
@@ -315,6 +360,7 @@ void DownloadSequence::retry()
 void DownloadSequence::stop()
 {
     ++m_attempt;
+    endRecord(tr("the download was stopped"));
     m_connectTimer->stop();
     m_comm.ClosePort();
 }

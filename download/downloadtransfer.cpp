@@ -22,8 +22,7 @@ void DownloadSequence::LoadProgram3()
         doCut();
 }
 
-// Programs 2 and 3 are read from their working files only when the transfer reaches them: the
-// editor may have written them since the download began.
+// Programs 2 and 3 are shown only when the transfer reaches them; they were taken at the start.
 bool DownloadSequence::loadProgram(int program)
 {
     m_program = program;
@@ -79,6 +78,8 @@ void DownloadSequence::doCut()
             return;
         ++m_transfer.rowsSent;
         afterWait(m_comm.waitForFlag(m_comm.flagH, QStringLiteral("Prog Setting Problems . . .")));
+        if (m_comm.flagH)
+            m_record.rowAcknowledged(m_program, m_sendRow);
         if (transferStopped())
             return;
         if (m_comm.flagH) {
@@ -117,4 +118,6 @@ void DownloadSequence::SendWeekSchedule()
         m_comm.waitForFlag(m_comm.flagL, QStringLiteral("Week Schedule Setting Problems . . ."));
     afterWait(outcome);
     m_transfer.scheduleConfirmed = outcome == qmvComm::Outcome::Ok || m_comm.flagL;
+    if (m_transfer.scheduleConfirmed)
+        m_record.scheduleAcknowledged();
 }
