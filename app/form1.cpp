@@ -200,20 +200,27 @@ void Form1::confirmExit()
 void Form1::showController()
 {
     const qmv::record::ControllerState state = qmv::record::controllerState();
-    auto *line = new QLabel(state.statusLine(), this);
+    const QString full = state.statusLine();
+    auto *line = new QLabel(full, this);
     line->setObjectName(QStringLiteral("lblController"));
     line->setTextFormat(Qt::PlainText);
     line->setGeometry(twRect(45, 7695, 11775, 225));
     QFont font = line->font();
     font.setPixelSize(tw(225) - 2);
     line->setFont(font);
+    // A long list of what is missing keeps to one line: the outcome stays, the list moves to the
+    // tooltip.
+    if (QFontMetrics(font).horizontalAdvance(full) > line->width())
+        line->setText(full.chopped(state.summary.size()) +
+                      state.summary.section(QStringLiteral(": "), 0, 0) +
+                      QStringLiteral(" (what is missing: point here, or qmv --status)"));
     if (state.knowledge == qmv::record::ControllerState::Knowledge::Incomplete) {
         QPalette palette = line->palette();
         palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
         line->setPalette(palette);
     }
     // Records skipped as damaged are named where they do not crowd the line.
-    line->setToolTip(state.warnings.join(QLatin1Char('\n')));
+    line->setToolTip(QStringList(QStringList{full} + state.warnings).join(QLatin1Char('\n')));
 }
 
 void Form1::tell(const QString &text)

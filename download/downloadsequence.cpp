@@ -302,7 +302,9 @@ void DownloadSequence::finishDownload()
     if (complete)
         m_record.complete();
     else
-        endRecord(incompleteReport());
+        endRecord(incompleteReport()
+                      .section(QStringLiteral("\r\n"), 1)
+                      .replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
     if (tablesChangedSinceStart())
         report += QStringLiteral("\r\nthe tables were changed after DOWNLOAD; the controller holds "
                                  "them as they were then");

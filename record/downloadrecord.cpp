@@ -25,7 +25,8 @@ constexpr int MaxRowsPerProgram = 100000;
 // A value on one line of the record: a line break inside it would end the line early.
 QString flat(QString text)
 {
-    return text.replace(QLatin1Char('\r'), QLatin1Char(' '))
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral(" "))
+        .replace(QLatin1Char('\r'), QLatin1Char(' '))
         .replace(QLatin1Char('\n'), QLatin1Char(' '));
 }
 

@@ -157,16 +157,15 @@ private slots:
         week.programs[2].rows[0] = QString("06:00\tON\tCONT\t9\tOFF\tCONT\t\tON").split('\t');
         const QString file = m_home.filePath("week1.qmv");
         QCOMPARE(qmv::writeFileAtomic(file, qmv::programFileBytes(week)), QString());
+        // A download still running keeps its controller until the test ends.
+        std::vector<std::unique_ptr<qmvsim::Simulator>> controllers;
         const auto download = [&](const QStringList &faults, QProcess *running = nullptr) {
-            auto *sim = new qmvsim::Simulator;
-            if (!sim->start(faults + QStringList{"--erase-time=20"}))
+            controllers.push_back(std::make_unique<qmvsim::Simulator>());
+            if (!controllers.back()->start(faults + QStringList{"--erase-time=20"}))
                 return -1;
             const QStringList arguments{"--download", file, "--yes", "--port",
                                         qEnvironmentVariable("QMV_SERIAL_PORT")};
-            const int code = running ? run(arguments, nullptr, running) : run(arguments);
-            if (!running)
-                delete sim;
-            return code;
+            return running ? run(arguments, nullptr, running) : run(arguments);
         };
 
         QCOMPARE(download({}), 0);
@@ -236,6 +235,18 @@ private slots:
         QCOMPARE(after, before);
         QCOMPARE(run({"--history", "1"}, &out), 0);
         QCOMPARE(out, history[2]);
+
+        // Records that cannot be written: the download goes on and says so.
+        QVERIFY(QDir(records.path()).removeRecursively());
+        QFile blocker(records.path());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QProcess unrecorded;
+        QCOMPARE(download({}, &unrecorded), 0);
+        QVERIFY(unrecorded.waitForFinished(20000));
+        QCOMPARE(unrecorded.exitCode(), 0);
+        const QString err = QString::fromLocal8Bit(unrecorded.readAllStandardError());
+        QVERIFY2(err.contains("System Programmed\nThis download could not be recorded: "),
+                 qPrintable(err));
     }
 
     void portPrecedence_data()
