@@ -1,5 +1,5 @@
-// The transfer: program 1 as loaded at the start, programs 2 and 3 and the schedule as the
-// transfer reaches them, each row answered before the next.
+// The transfer: the three programs and the schedule taken at the start, each shown as the
+// transfer reaches it, each row answered before the next.
 #include "downloadsequence.h"
 
 #include "rowencoding.h"
