@@ -253,8 +253,8 @@ void DownloadSequence::continueDownload(const QString &typedTime, int weekDayInd
             m_transfer.portFailure = m_comm.errorString();
         } else if (!m_comm.flagJ) {
             // The reply may have come while the message was up.
-            m_user.tell(QStringLiteral("ERROR\r\nSWITCH OFF System and retry"));
             endRecord(tr("the time and weekday were not confirmed"));
+            m_user.tell(QStringLiteral("ERROR\r\nSWITCH OFF System and retry"));
             m_comm.ClosePort();
             emit finished(false);
             return;
