@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "controllerstate.h"
 #include "form2.h"
 #include "frmdownload.h"
 #include "lifecycle.h"
@@ -16,6 +17,7 @@
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 
@@ -80,6 +82,8 @@ Form1::Form1(QWidget *parent)
     auto *cmdMainExit =
         button("cmdMainExit", QStringLiteral(":/qmv/exit.png"), QStringLiteral("Exit"), 8880);
 
+    showController();
+
     connect(cmdNewProg, &QPushButton::clicked, this, [this] { chooseProgramFile(false); });
     connect(cmdEditProg, &QPushButton::clicked, this, [this] { chooseProgramFile(true); });
     connect(cmdMainExit, &QPushButton::clicked, this, &Form1::confirmExit);
@@ -114,7 +118,11 @@ void Form1::openEditor()
     auto editor = std::make_unique<Form2>(pgmEditing, fileProgFile, fileProgFileTitle);
     if (!editor->load())
         return;
-    connect(editor.get(), &Form2::downloadRequested, this, [] { frmDownload::open(); });
+    connect(editor.get(), &Form2::downloadRequested, this, [this, shown = QPointer(editor.get())] {
+        frmDownload::open(fileProgFile, [shown]() -> std::optional<qmv::ProgramFile> {
+            return shown ? shown->tablesShown() : std::nullopt;
+        });
+    });
     m_editor = std::move(editor);
     hide();
     m_editor->show();
@@ -185,6 +193,34 @@ void Form1::confirmExit()
         QStringLiteral("Confirm Program Close"), msgbox::YesNo, msgbox::QuestionIcon);
     if (answer == frmMsgBox::Yes)
         qmv::endProgram();
+}
+
+// In the strip between the picture and the buttons: what the last download left on the
+// controller, in the download window's failure colour unless it is complete.
+void Form1::showController()
+{
+    const qmv::record::ControllerState state = qmv::record::controllerState();
+    const QString full = state.statusLine();
+    auto *line = new QLabel(full, this);
+    line->setObjectName(QStringLiteral("lblController"));
+    line->setTextFormat(Qt::PlainText);
+    line->setGeometry(twRect(45, 7695, 11775, 225));
+    QFont font = line->font();
+    font.setPixelSize(tw(225) - 2);
+    line->setFont(font);
+    // A long list of what is missing keeps to one line: the outcome stays, the list moves to the
+    // tooltip.
+    if (QFontMetrics(font).horizontalAdvance(full) > line->width())
+        line->setText(full.chopped(state.summary.size()) +
+                      state.summary.section(QStringLiteral(": "), 0, 0) +
+                      QStringLiteral(" (what is missing: point here, or qmv --status)"));
+    if (state.knowledge == qmv::record::ControllerState::Knowledge::Incomplete) {
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::WindowText, QColor(255, 0, 0));
+        line->setPalette(palette);
+    }
+    // Records skipped as damaged are named where they do not crowd the line.
+    line->setToolTip(QStringList(QStringList{full} + state.warnings).join(QLatin1Char('\n')));
 }
 
 void Form1::tell(const QString &text)

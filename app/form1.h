@@ -41,6 +41,7 @@ public:
 private:
     void chooseProgramFile(bool editing);
     void confirmExit();
+    void showController();
     void tell(const QString &text);
 
     FileDialogRunner m_runFileDialog;

@@ -2,6 +2,7 @@
 #include "form1.h"
 #include "paths.h"
 #include "portchoice.h"
+#include "recordcommands.h"
 #include "terminaldownload.h"
 #include "weekview.h"
 
@@ -85,16 +86,41 @@ int main(int argc, char *argv[])
         QStringLiteral("force"),
         QStringLiteral("With --download: download even when findings leave rows unsent."));
     parser.addOption(forceOption);
+    // What the controller holds, from the records the downloads leave in qmvdata/confg.
+    const QCommandLineOption statusOption(
+        QStringLiteral("status"),
+        QStringLiteral("Says what the controller holds after the last download: exit code 0 "
+                       "complete, 1 incomplete or interrupted, 2 unknown."));
+    const QCommandLineOption historyOption(
+        QStringLiteral("history"),
+        QStringLiteral("Lists the downloads, one line each; a number after it lists only the "
+                       "last N."));
+    const QCommandLineOption diffOption(
+        QStringLiteral("diff"),
+        QStringLiteral("Compares a program file with what the controller holds, one line per "
+                       "difference: exit code 0 same, 1 different, 2 unknown or unreadable."),
+        QStringLiteral("FILE"));
+    parser.addOptions({statusOption, historyOption, diffOption});
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'")
-                              .arg(parser.positionalArguments().constFirst()));
+    // --history's count is the only argument that stands alone.
+    QStringList positional = parser.positionalArguments();
+    int historyCount = 0;
+    if (parser.isSet(historyOption) && positional.size() == 1) {
+        bool ok = false;
+        historyCount = positional.constFirst().toInt(&ok);
+        if (ok && historyCount > 0)
+            positional.clear();
+    }
+    if (!positional.isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
     if (int(parser.isSet(checkOption)) + int(parser.isSet(printOption)) +
-            int(parser.isSet(downloadOption)) >
+            int(parser.isSet(downloadOption)) + int(parser.isSet(statusOption)) +
+            int(parser.isSet(historyOption)) + int(parser.isSet(diffOption)) >
         1)
-        return usageError(QStringLiteral("--check, --print and --download go one at a time"));
+        return usageError(QStringLiteral("--check, --print, --download, --status, --history and "
+                                         "--diff go one at a time"));
     if (parser.isSet(yesOption) && !parser.isSet(downloadOption))
         return usageError(QStringLiteral("--yes goes with --download"));
     if (parser.isSet(forceOption) && !parser.isSet(downloadOption))
@@ -126,6 +152,16 @@ int main(int argc, char *argv[])
         QTextStream err(stderr);
         return qmv::downloadFromTerminal(parser.value(downloadOption), parser.isSet(yesOption),
                                          parser.isSet(forceOption), err);
+    }
+    if (parser.isSet(statusOption) || parser.isSet(historyOption) || parser.isSet(diffOption)) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        if (parser.isSet(statusOption))
+            return qmv::cli::showStatus(out, err);
+        if (parser.isSet(historyOption))
+            return qmv::cli::showHistory(historyCount, out, err);
+        return qmv::cli::diffWithController(parser.value(diffOption), out, err);
     }
     if (parser.isSet(printOption)) {
         // A page is drawn, never shown: no display is needed.

@@ -169,6 +169,7 @@ int downloadFromTerminal(const QString &programFile, bool yes, bool force, QText
             working.schedule = file->schedule;
         return std::optional<WorkingProgram>(working);
     });
+    sequence.setOrigin(QFileInfo(programFile).absoluteFilePath(), false);
 
     bool failed = false;
     bool ended = false;

@@ -5,25 +5,6 @@
 #include <QPointer>
 #include <QTimer>
 
-namespace {
-
-// "Program 2: rows 3, 4", or nothing when every row with a time is sent.
-QString rowsAfterEndText(int program, const qmv::CellTable &bell)
-{
-    const QList<int> rows = qmv::rowsAfterEnd(bell.rows);
-    if (rows.isEmpty())
-        return {};
-    QStringList numbers;
-    for (const int row : rows)
-        numbers << QString::number(row + 1);
-    return DownloadSequence::tr("Program %1: %2 %3")
-        .arg(program)
-        .arg(rows.size() == 1 ? DownloadSequence::tr("row") : DownloadSequence::tr("rows"),
-             numbers.join(QStringLiteral(", ")));
-}
-
-} // namespace
-
 // Counts the steps on the stack; idle() tells the front end when the last of them has returned,
 // so a window closed under a wait is deleted only then.
 class DownloadSequence::Running
@@ -72,6 +53,20 @@ void DownloadSequence::setSource(ProgramSource source)
     m_source = std::move(source);
 }
 
+// "Program 2: rows 3, 4", or nothing when every row with a time is sent.
+QString DownloadSequence::rowsAfterEndText(int program, const qmv::CellTable &bell)
+{
+    const QList<int> rows = qmv::rowsAfterEnd(bell.rows);
+    if (rows.isEmpty())
+        return {};
+    QStringList numbers;
+    for (const int row : rows)
+        numbers << QString::number(row + 1);
+    return tr("Program %1: %2 %3")
+        .arg(program)
+        .arg(rows.size() == 1 ? tr("row") : tr("rows"), numbers.join(QStringLiteral(", ")));
+}
+
 void DownloadSequence::setClock(const qmv::Clock *clock)
 {
     m_clock = clock;
@@ -89,16 +84,33 @@ int DownloadSequence::todayIndex() const
 
 bool DownloadSequence::start()
 {
+    // One reading of the three programs: an edit made while the window is open, saved to a
+    // working file by the editor's navigation, must not reach the controller half-way through.
+    std::array<std::optional<qmv::WorkingProgram>, qmv::ProgramCount> taken;
+    std::array<QString, qmv::ProgramCount> whys;
+    for (int program = 1; program <= qmv::ProgramCount; ++program)
+        taken[program - 1] = m_source(program, program == qmv::ProgramCount, &whys[program - 1]);
+    m_source = [taken, whys](int program, bool, QString *why) {
+        if (why)
+            *why = whys[program - 1];
+        return taken[program - 1];
+    };
+    m_takenWhole = true;
+    for (int p = 0; p < qmv::ProgramCount; ++p) {
+        m_takenWhole = m_takenWhole && taken[p];
+        m_taken.programs[p] = taken[p] ? taken[p]->bell : qmv::defaultBellTable();
+    }
+    const auto &schedule = taken.back() ? taken.back()->schedule : std::nullopt;
+    m_takenWhole = m_takenWhole && schedule;
+    m_taken.schedule = schedule ? *schedule : qmv::defaultSchedule();
+
     if (!loadProgram(1))
         return false;
     emit scheduleShown({});
-    // Read now only to warn: the transfer reads programs 2 and 3 again when it reaches them.
-    QStringList notes{rowsAfterEndText(1, m_bell)};
-    for (int program = 2; program <= qmv::ProgramCount; ++program) {
-        QString why;
-        const auto working = m_source(program, program == qmv::ProgramCount, &why);
-        if (working)
-            notes << rowsAfterEndText(program, working->bell);
+    QStringList notes;
+    for (int p = 0; p < qmv::ProgramCount; ++p) {
+        if (taken[p])
+            notes << rowsAfterEndText(p + 1, taken[p]->bell);
     }
     notes.removeAll(QString());
     m_rowsNotSentAtStart = notes;
@@ -129,6 +141,7 @@ void DownloadSequence::ConnectAndErase()
         return;
     }
     setStatus(Look::Start, QStringLiteral("Connecting. . ."));
+    beginRecord();
 
     qmvComm::Outcome outcome = m_comm.WaitForReady();
     if (connectionEnds(attempt, outcome))
@@ -136,12 +149,15 @@ void DownloadSequence::ConnectAndErase()
     if (outcome == qmvComm::Outcome::TimedOut) {
         setStatus(Look::Failure, QStringLiteral("System Not Responding. Check cables and make "
                                                 "sure System is Powered On\n"));
+        endRecord(tr("the System did not respond"));
         setActions(false, true, true);
         return;
     }
     setStatus(Look::Progress, m_status + QStringLiteral("\nSystem Connected"));
 
     bool eraseRequestFailed = false;
+    m_stage = QStringLiteral("erasing");
+    m_record.eraseSent();
     outcome = m_comm.StartErase();
     if (connectionEnds(attempt, outcome))
         return;
@@ -159,9 +175,12 @@ void DownloadSequence::ConnectAndErase()
         return;
     if (outcome == qmvComm::Outcome::TimedOut) {
         setStatus(Look::Failure, QStringLiteral("System stuck in Erase cycle."));
+        endRecord(tr("the erase did not end"));
         setActions(false, true, false);
         return;
     }
+    m_record.erased();
+    m_stage = QStringLiteral("clock");
     setStatus(Look::Progress, QStringLiteral("Erased"));
     m_comm.startDecoder();
     QString text = m_status + QStringLiteral("\nCheck Time and WeekDay\nCorrect if necessary and "
@@ -182,6 +201,7 @@ bool DownloadSequence::connectionEnds(int attempt, qmvComm::Outcome outcome)
         return true;
     if (outcome != qmvComm::Outcome::PortError)
         return false;
+    endRecord(m_comm.errorString());
     showPortFailure(m_comm.errorString());
     return true;
 }
@@ -190,8 +210,10 @@ bool DownloadSequence::connectionEnds(int attempt, qmvComm::Outcome outcome)
 // cannot be programmed over this connection.
 void DownloadSequence::portFailed(const QString &reason)
 {
-    if (!isBusy())
+    if (!isBusy()) {
+        endRecord(reason);
         showPortFailure(reason);
+    }
 }
 
 void DownloadSequence::showPortFailure(const QString &reason)
@@ -231,29 +253,36 @@ void DownloadSequence::continueDownload(const QString &typedTime, int weekDayInd
             m_transfer.portFailure = m_comm.errorString();
         } else if (!m_comm.flagJ) {
             // The reply may have come while the message was up.
+            endRecord(tr("the time and weekday were not confirmed"));
             m_user.tell(QStringLiteral("ERROR\r\nSWITCH OFF System and retry"));
             m_comm.ClosePort();
             emit finished(false);
             return;
         }
         m_transfer.clockConfirmed = m_comm.flagJ;
+        if (m_transfer.clockConfirmed)
+            m_record.clockSet(time, weekDayIndex);
     }
 
     setStatusText(QStringLiteral("Program 1"));
+    m_stage = QStringLiteral("program 1");
     if (send(QByteArrayLiteral("P1")))
         doRun();
     if (!transferStopped()) {
         setStatusText(QStringLiteral("Program 2"));
+        m_stage = QStringLiteral("program 2");
         if (send(QByteArrayLiteral("P2")))
             LoadProgram2();
     }
     if (!transferStopped()) {
         setStatusText(QStringLiteral("Program 3"));
+        m_stage = QStringLiteral("program 3");
         if (send(QByteArrayLiteral("P3")))
             LoadProgram3();
     }
     if (!transferStopped()) {
         setStatusText(QStringLiteral("Weekly Schedule"));
+        m_stage = QStringLiteral("schedule");
         SendWeekSchedule();
     }
     if (overtaken(attempt) || m_transfer.abandoned)
@@ -270,7 +299,18 @@ void DownloadSequence::finishDownload()
                           m_transfer.rowsNotSent.isEmpty() &&
                           m_transfer.programsNotSent.isEmpty() && m_transfer.scheduleConfirmed &&
                           m_comm.unexpectedReplies() == 0;
-    m_user.tell(complete ? QStringLiteral("System Programmed") : incompleteReport());
+    QString report = complete ? QStringLiteral("System Programmed") : incompleteReport();
+    if (complete)
+        m_record.complete();
+    else
+        endRecord(incompleteReport()
+                      .section(QStringLiteral("\r\n"), 1)
+                      .replace(QStringLiteral("\r\n"), QStringLiteral(" ")));
+    if (tablesChangedSinceStart())
+        report += QStringLiteral("\r\nthe tables were changed after DOWNLOAD; the controller holds "
+                                 "them as they were then");
+    report += recordNote();
+    m_user.tell(report);
     if (overtaken(m_transferAttempt))
         return;
     m_comm.ClosePort();
@@ -316,6 +356,7 @@ QString DownloadSequence::incompleteReport() const
 void DownloadSequence::retry()
 {
     ++m_attempt;
+    endRecord(tr("RETRY was pressed"));
     // A new connection erases the controller again: the clock and programs wait for its end.
     setActions(false, false, false);
     m_comm.ClosePort();
@@ -326,123 +367,9 @@ void DownloadSequence::retry()
 void DownloadSequence::stop()
 {
     ++m_attempt;
+    endRecord(tr("the download was stopped"));
     m_connectTimer->stop();
     m_comm.ClosePort();
-}
-
-void DownloadSequence::doRun()
-{
-    m_program = 1;
-    doCut();
-}
-
-void DownloadSequence::LoadProgram2()
-{
-    if (loadProgram(2))
-        doCut();
-}
-
-void DownloadSequence::LoadProgram3()
-{
-    if (loadProgram(3))
-        doCut();
-}
-
-// Programs 2 and 3 are read from their working files only when the transfer reaches them: the
-// editor may have written them since the download began.
-bool DownloadSequence::loadProgram(int program)
-{
-    m_program = program;
-    const bool withSchedule = program == qmv::ProgramCount;
-    QString why;
-    const auto working = m_source(program, withSchedule, &why);
-    if (!working) {
-        if (program == 1) {
-            // Nothing may reach the controller: its erase would leave it without a timetable.
-            setStatus(Look::Failure,
-                      tr("Program 1 cannot be read, nothing is sent to the System.\n%1").arg(why));
-            setActions(false, false, true);
-            return false;
-        }
-        const QString what = withSchedule ? tr("Program %1 and the weekly schedule").arg(program)
-                                          : tr("Program %1").arg(program);
-        m_transfer.programsNotSent << what;
-        m_user.tell(tr("%1 cannot be read and will not be sent.\r\n%2").arg(what, why));
-        return false;
-    }
-    m_bell = working->bell;
-    m_schedule = working->schedule;
-    emit programShown(program, m_bell);
-    if (m_schedule)
-        emit scheduleShown(*m_schedule);
-    // Every program starts at its first row, whatever the screen shows.
-    m_sendRow = 0;
-    return true;
-}
-
-void DownloadSequence::doCut()
-{
-    const QString skipped = rowsAfterEndText(m_program, m_bell);
-    if (!skipped.isEmpty())
-        m_transfer.rowsNotSent << skipped;
-    const int rows = m_bell.rowCount();
-    for (; m_sendRow < rows; ++m_sendRow) {
-        const qmv::BellRowEncoding row = qmv::encodeBellRow(m_bell.rows.at(m_sendRow));
-        if (row.outcome == qmv::BellRowEncoding::EndOfProgram)
-            return;
-        emit rowSending(m_sendRow);
-        if (row.outcome == qmv::BellRowEncoding::Refused) {
-            ++m_transfer.rowsRefused;
-            m_user.tell(tr("Program %1, row %2 is not sent: %3.")
-                            .arg(m_program)
-                            .arg(m_sendRow + 1)
-                            .arg(row.reason));
-            if (transferStopped())
-                return;
-            continue;
-        }
-        if (!sendRequest(row.command, m_comm.flagH))
-            return;
-        ++m_transfer.rowsSent;
-        afterWait(m_comm.waitForFlag(m_comm.flagH, QStringLiteral("Prog Setting Problems . . .")));
-        if (transferStopped())
-            return;
-        if (m_comm.flagH) {
-            m_transfer.rowsUnansweredInARow = 0;
-        } else {
-            ++m_transfer.rowsUnconfirmed;
-            // Each further row would cost the user another half minute and another message.
-            if (++m_transfer.rowsUnansweredInARow >= unansweredRowsLimit) {
-                m_transfer.controllerSilent = true;
-                return;
-            }
-        }
-        m_comm.flagH = false;
-    }
-}
-
-void DownloadSequence::SendWeekSchedule()
-{
-    if (!m_schedule)
-        return;
-    QByteArray rows[qmv::ScheduleRows];
-    for (int row = 0; row < qmv::ScheduleRows; ++row) {
-        QString why;
-        const auto command = qmv::scheduleRowCommand(m_schedule->rows.value(row), row, &why);
-        if (!command) {
-            // Half a schedule would leave the controller with days that ring no program.
-            m_user.tell(tr("The weekly schedule is not sent: %1.").arg(why));
-            return;
-        }
-        rows[row] = *command;
-    }
-    if (!sendRequest(QByteArrayLiteral("W"), m_comm.flagL) || !send(rows[0]) || !send(rows[1]))
-        return;
-    m_transfer.scheduleSent = true;
-    const qmvComm::Outcome outcome =
-        m_comm.waitForFlag(m_comm.flagL, QStringLiteral("Week Schedule Setting Problems . . ."));
-    afterWait(outcome);
-    m_transfer.scheduleConfirmed = outcome == qmvComm::Outcome::Ok || m_comm.flagL;
 }
 
 void DownloadSequence::afterWait(qmvComm::Outcome outcome)

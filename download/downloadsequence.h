@@ -1,5 +1,6 @@
 #pragma once
 
+#include "downloadrecord.h"
 #include "portchoice.h"
 #include "programfile.h"
 #include "qmvcomm.h"
@@ -56,6 +57,12 @@ public:
     using ProgramSource = std::function<std::optional<qmv::WorkingProgram>(
         int program, bool withSchedule, QString *why)>;
     void setSource(ProgramSource source);
+    // What the record names as the program downloaded: a program file, or the file being edited.
+    void setOrigin(const QString &path, bool fromEditor);
+    // The tables as the editor shows them now; when they differ at the end from what was taken
+    // at the start, the final report says so.
+    using TablesNow = std::function<std::optional<qmv::ProgramFile>()>;
+    void setTablesNow(TablesNow tablesNow);
 
     // The clock the sequence tells the time by; nullptr restores the system clock. Not owned.
     void setClock(const qmv::Clock *clock);
@@ -63,8 +70,10 @@ public:
     // Today's weekday, 0 for Sunday to 6 for Saturday.
     int todayIndex() const;
 
-    // Reads program 1 and shows it, lists the rows that will not be sent, and connects after
-    // half a second. False, with the reason in the status, when program 1 cannot be read.
+    // Takes the three programs and the schedule as they are now: the download sends these,
+    // whatever is changed later. Then reads program 1 and shows it, lists the rows that will not be
+    // sent, and connects after half a second. False, with the reason in the status, when program 1
+    // cannot be read.
     bool start();
     // The user has confirmed the clock: sets it, sends the programs and the schedule, and ends
     // with finished(). `typedTime` that is no time at all is replaced by the current time.
@@ -123,7 +132,13 @@ private:
     void doCut();
     void SendWeekSchedule();
     void finishDownload();
+    void beginRecord();
+    void endRecord(const QString &why);
+    QString recordNote() const;
+    bool tablesChangedSinceStart() const;
 
+    // "Program 2: rows 3, 4", or nothing when every row with a time is sent.
+    static QString rowsAfterEndText(int program, const qmv::CellTable &bell);
     bool loadProgram(int program);
     bool connectionEnds(int attempt, qmvComm::Outcome outcome);
     void portFailed(const QString &reason);
@@ -165,4 +180,13 @@ private:
     std::optional<qmv::CellTable> m_schedule;
     QStringList m_rowsNotSentAtStart;
     Transfer m_transfer;
+    // The tables as taken at the start, a default table standing for one that cannot be read.
+    qmv::ProgramFile m_taken;
+    bool m_takenWhole = false;
+    TablesNow m_tablesNow;
+    QString m_originPath;
+    bool m_fromEditor = true;
+    qmv::record::RecordWriter m_record;
+    QString m_recordError;
+    QString m_stage; // where the download is, for the record of one that stops
 };

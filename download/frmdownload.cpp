@@ -67,11 +67,13 @@ void showOnly(CellGrid *grid)
 
 } // namespace
 
-frmDownload *frmDownload::open()
+frmDownload *frmDownload::open(const QString &editedFile, DownloadSequence::TablesNow tablesNow)
 {
     if (!openWindow) {
         auto *window = new frmDownload;
         window->m_deleteWhenClosed = true;
+        window->m_sequence->setOrigin(editedFile, true);
+        window->m_sequence->setTablesNow(std::move(tablesNow));
         window->load();
         openWindow = window;
     }

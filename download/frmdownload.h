@@ -23,8 +23,11 @@ public:
     // The editor's DOWNLOAD: loads the window the first time (its load runs before it is
     // visible), shows it beside the editor without owner and not modal, and returns it. Later
     // calls bring the same window to the front without loading it again; once it has been
-    // closed, the next call loads a new window and its sequence starts afresh.
-    static frmDownload *open();
+    // closed, the next call loads a new window and its sequence starts afresh. `editedFile` is
+    // the file being edited, for the download's record; `tablesNow` the editor's tables, which
+    // the final report compares with those taken when the window loaded.
+    static frmDownload *open(const QString &editedFile = {},
+                             DownloadSequence::TablesNow tablesNow = {});
     // The clock the window and the link tell the time by; nullptr restores the system clock.
     // Not owned.
     static void setClock(const qmv::Clock *clock);

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "programfile.h"
+
 #include <QClipboard>
 #include <QWidget>
 
-namespace qmv {
-struct CellTable;
-}
+#include <optional>
 
 class CellGrid;
 class QLabel;
@@ -42,6 +42,9 @@ public:
     // The shown program and the schedule as the screen has them, saved or not.
     qmv::CellTable shownBellTable() const;
     qmv::CellTable shownSchedule() const;
+    // The three programs and the schedule as the screen has them: the shown program from the
+    // table, the others from their working files. Nothing when a working file cannot be read.
+    std::optional<qmv::ProgramFile> tablesShown() const;
 
 signals:
     // A cell of either table, a row or the program shown has changed.

@@ -206,3 +206,21 @@ qmv::CellTable Form2::shownSchedule() const
 {
     return Grid2->contents();
 }
+
+std::optional<qmv::ProgramFile> Form2::tablesShown() const
+{
+    qmv::ProgramFile file;
+    for (int n = 1; n <= qmv::ProgramCount; ++n) {
+        if (n == pgmCurrent) {
+            file.programs[n - 1] = shownBellTable();
+            continue;
+        }
+        QString error;
+        const auto working = qmv::readWorkingFile(n, false, &error);
+        if (!working)
+            return std::nullopt;
+        file.programs[n - 1] = working->bell;
+    }
+    file.schedule = shownSchedule();
+    return file;
+}

@@ -1,8 +1,10 @@
 #include "portchoice.h"
+#include "programfile.h"
 #include "qmvcomm.h"
 #include "simulatorprocess.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,6 +17,22 @@ class tst_CommandLine : public QObject
     Q_OBJECT
 
     QTemporaryDir m_home;
+
+    // qmv with `arguments` under the test's own drive root; its exit code, -1 if it never ended.
+    int run(const QStringList &arguments, QString *out = nullptr, QProcess *qmv = nullptr)
+    {
+        QProcess own;
+        QProcess &process = qmv ? *qmv : own;
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.start(QMV_BINARY, QStringList{"--root", m_home.path()} + arguments);
+        if (qmv)
+            return 0;
+        if (!process.waitForFinished(20000))
+            return -1;
+        if (out)
+            *out = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+        return process.exitCode();
+    }
 
 private slots:
     void initTestCase()
@@ -43,7 +61,7 @@ private slots:
         add("yes without download", {"--yes"}, 2, {}, "--yes goes with --download");
         add("force without download", {"--force"}, 2, {}, "--force goes with --download");
         add("two actions at once", {"--check", "a.qmv", "--print", "b.qmv"}, 2, {},
-            "--check, --print and --download go one at a time");
+            "--check, --print, --download, --status, --history and --diff go one at a time");
         add("check: clean", {"--check", corpus + "new-file.qmv"}, 0, "new-file.qmv: no findings");
         add("check: findings", {"--check", corpus + "edited.qmv"}, 1,
             "program 1, row 2: both bells ring PULSE 10 s (bell 1: CONT 10 s; bell 2: PULSE 20 s)");
@@ -180,7 +198,7 @@ private slots:
         });
         qmv.setStandardInputFile(QProcess::nullDevice());
         qmv.start(QMV_BINARY,
-                  QStringList{"--download", file, "--port", held == "device" ? link : device} +
+                  QStringList{"--root", m_home.path(), "--download", file, "--port", held == "device" ? link : device} +
                       options);
         QString err;
         if (signalNumber == SIGPIPE) {
@@ -209,6 +227,118 @@ private slots:
         };
         QFETCH(QByteArray, received);
         QTRY_COMPARE(withoutClock(), received);
+    }
+
+    // Downloads leave records that say what the controller holds: complete, cut short by a
+    // controller that hangs up in program 2 row 4, and killed midway.
+    void records()
+    {
+        if (!qmvsim::Simulator::available())
+            QSKIP("QMV_CONTROLLER_SIM does not name the controller simulator");
+        QVERIFY(QDir(m_home.path()).removeRecursively() && QDir().mkpath(m_home.path()));
+        QString out;
+        QCOMPARE(run({"--status"}, &out), 2);
+        QCOMPARE(out, "Controller: unknown: no download to it is recorded");
+
+        qmv::ProgramFile week;
+        week.programs.fill(qmv::defaultBellTable());
+        week.schedule = qmv::defaultSchedule();
+        for (int row = 0; row < 5; ++row)
+            week.programs[1].rows[row] =
+                QString("0%1:00\tON\tPULSE\t5\tOFF\tCONT\t\tOC").arg(row + 1).split('\t');
+        week.programs[2].rows[0] = QString("06:00\tON\tCONT\t9\tOFF\tCONT\t\tON").split('\t');
+        const QString file = m_home.filePath("week1.qmv");
+        QCOMPARE(qmv::writeFileAtomic(file, qmv::programFileBytes(week)), QString());
+        // A download still running keeps its controller until the test ends.
+        std::vector<std::unique_ptr<qmvsim::Simulator>> controllers;
+        const auto download = [&](const QStringList &faults, QProcess *running = nullptr) {
+            controllers.push_back(std::make_unique<qmvsim::Simulator>());
+            if (!controllers.back()->start(faults + QStringList{"--erase-time=20"}))
+                return -1;
+            const QStringList arguments{"--download", file, "--yes", "--port",
+                                        qEnvironmentVariable("QMV_SERIAL_PORT")};
+            return running ? run(arguments, nullptr, running) : run(arguments);
+        };
+
+        QCOMPARE(download({}), 0);
+        QCOMPARE(run({"--status"}, &out), 0);
+        QVERIFY2(QRegularExpression("^Controller: week1.qmv, programmed \\w{3} \\d+ \\w{3} \\d{4} "
+                                    "\\d\\d:\\d\\d, complete$")
+                     .match(out)
+                     .hasMatch(),
+                 qPrintable(out));
+        QCOMPARE(run({"--diff", file}, &out), 0);
+        QCOMPARE(out, "same as the controller");
+        qmv::ProgramFile edited = week;
+        edited.programs[1].rows[3][0] = "04:30";
+        edited.schedule.rows[1][0] = "1";
+        const QString editedFile = m_home.filePath("edited.qmv");
+        QCOMPARE(qmv::writeFileAtomic(editedFile, qmv::programFileBytes(edited)), QString());
+        QCOMPARE(run({"--diff", editedFile}, &out), 1);
+        QCOMPARE(out, "program 2 row 4: 04:30 ON PULSE 5 OFF CONT - OC | controller: 04:00 ON "
+                      "PULSE 5 OFF CONT - OC\nschedule bell 2 Monday: 1 | controller: 3\n"
+                      "1 row and 1 schedule cell differ");
+
+        QCOMPARE(download({"--hangup-after-rows", "3"}), 1);
+        QCOMPARE(run({"--status"}, &out), 1);
+        QVERIFY2(out.endsWith(", incomplete: program 2 from row 4 on, program 3 and the schedule "
+                              "are missing"),
+                 qPrintable(out));
+        QCOMPARE(run({"--diff", file}, &out), 1);
+        QVERIFY2(
+            out.startsWith("program 2 row 4: 04:00 ON PULSE 5 OFF CONT - OC | controller: no row"),
+            qPrintable(out));
+
+        // Killed while program 2 waits for its first answer.
+        QProcess killed;
+        QCOMPARE(download({"--delay", "H:5000"}, &killed), 0);
+        const QDir records(m_home.filePath("qmvdata/confg/downloads"));
+        QTRY_VERIFY_WITH_TIMEOUT(records.entryList({"*.rec"}).size() == 3, 10000);
+        const QString last = records.filePath(records.entryList({"*.rec"}).last());
+        const auto clockSet = [&last] {
+            QByteArray bytes;
+            return qmv::readFile(last, &bytes).isEmpty() && bytes.contains("\nclock ");
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(clockSet(), 10000);
+        const auto earlierRecords = [&records] {
+            QByteArray text;
+            for (const QString &name : records.entryList({"*.rec"}).mid(0, 2)) {
+                QByteArray bytes;
+                qmv::readFile(records.filePath(name), &bytes);
+                text += bytes;
+            }
+            return text;
+        };
+        const QByteArray before = earlierRecords();
+        QVERIFY(before.contains("\nend complete "));
+        QVERIFY(before.contains("\nend incomplete "));
+        QTest::qWait(200);
+        killed.kill();
+        QVERIFY(killed.waitForFinished());
+        QCOMPARE(run({"--status"}, &out), 1);
+        QVERIFY2(out.endsWith(", interrupted: program 2, program 3 and the schedule are missing"),
+                 qPrintable(out));
+        QCOMPARE(run({"--history"}, &out), 0);
+        const QStringList history = out.split('\n');
+        QCOMPARE(history.size(), 3);
+        QVERIFY2(history[0].endsWith("  complete"), qPrintable(out));
+        QVERIFY2(history[1].contains("  incomplete (program 2: "), qPrintable(out));
+        QVERIFY2(history[2].endsWith("  interrupted"), qPrintable(out));
+        QCOMPARE(earlierRecords(), before);
+        QCOMPARE(run({"--history", "1"}, &out), 0);
+        QCOMPARE(out, history[2]);
+
+        // Records that cannot be written: the download goes on and says so.
+        QVERIFY(QDir(records.path()).removeRecursively());
+        QFile blocker(records.path());
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        QProcess unrecorded;
+        QCOMPARE(download({}, &unrecorded), 0);
+        QVERIFY(unrecorded.waitForFinished(20000));
+        QCOMPARE(unrecorded.exitCode(), 0);
+        const QString err = QString::fromLocal8Bit(unrecorded.readAllStandardError());
+        QVERIFY2(err.contains("System Programmed\nThis download could not be recorded: "),
+                 qPrintable(err));
     }
 
     void portPrecedence_data()

@@ -7,6 +7,7 @@
 #include "simulatorprocess.h"
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
@@ -84,6 +85,34 @@ private slots:
     {
         tearDownEach();
         m_form.reset();
+    }
+
+    // Program 3 edited and left with Previous while the window waits for CONTINUE: the
+    // controller gets the tables as DOWNLOAD found them, and the report says they changed since.
+    // The main window then shows what the controller holds.
+    void editsWhileWaiting()
+    {
+        Form2 *editor = newEditor(QStringLiteral("waiting"));
+        QVERIFY(editor);
+        editor->findChild<QPushButton *>("cmdNextProgram")->click();
+        editor->findChild<QPushButton *>("cmdNextProgram")->click();
+        const qsizetype before = m_sim.received().size();
+        editor->findChild<QPushButton *>("cmdDownload")->click();
+        QVERIFY(openAndSettle());
+        QVERIFY(child("cmdContinue")->isEnabled());
+        QTest::keyClicks(editor->findChild<QLineEdit *>("txtCellEdit"), "14:14");
+        editor->findChild<QPushButton *>("cmdPrevPgm")->click();
+        m_answerer->clear();
+        confirmAndContinue(QStringLiteral("08:30"));
+        QTRY_COMPARE(m_ended, 1);
+        QTRY_COMPARE(m_sim.received().mid(before), "BET08:303P1P2P3W33333333333333F");
+        QCOMPARE(m_answerer->messages(),
+                 QStringList{"System Programmed\r\nthe tables were changed after DOWNLOAD; the "
+                             "controller holds them as they were then"});
+        const Form1 main;
+        const QString line = main.findChild<QLabel *>("lblController")->text();
+        QVERIFY2(line.startsWith("Controller: waiting.qmv, programmed "), qPrintable(line));
+        QVERIFY2(line.endsWith(", complete"), qPrintable(line));
     }
 
     void randomEdits_data()
