@@ -49,6 +49,7 @@ private:
     void buildGrids();
     void connectSequence();
     void showStatus(DownloadSequence::Look look, const QString &text);
+    void fitStatus();
     void showProgram(int program, const qmv::CellTable &bell);
     void showRowSending(int row);
     void offerPorts(const QStringList &present);

@@ -4,6 +4,7 @@
 #include "programfile.h"
 #include "simulatorprocess.h"
 
+#include <QScrollBar>
 #include <QTableWidget>
 
 using qmvsim::Simulator;
@@ -95,8 +96,17 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(child("cmdContinue")->isEnabled(), 10000);
         QCOMPARE(child<QComboBox>("comboWkDay")->currentText(), "Wednesday");
         QVERIFY(child<QLineEdit>("txtTime")->text().startsWith("10:"));
-        // The grid only shows progress: a click or a key never picks the row a transfer starts at.
+        // The request to press CONTINUE shows whole, and so does every word of the grid.
+        QTRY_COMPARE(child<QPlainTextEdit>("Text1")->verticalScrollBar()->maximum(), 0);
         auto *grid = child<QTableWidget>("MSFlexGrid1");
+        const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid);
+        for (int column = 0; column < grid->columnCount(); ++column) {
+            const QString text = grid->item(0, column) ? grid->item(0, column)->text() : "";
+            QVERIFY2(grid->fontMetrics().horizontalAdvance(text) + 2 * (margin + 1) <
+                         grid->columnWidth(column),
+                     qPrintable(text));
+        }
+        // The grid only shows progress: a click or a key never picks the row a transfer starts at.
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(3, 1)).center());
         QTest::keyClick(grid, Qt::Key_Down);
@@ -293,6 +303,9 @@ private slots:
         const QString shown = m_answerer->messages().join("\n--\n");
         QVERIFY2(like(messages.join("\n--\n"), shown), qPrintable(shown));
         QVERIFY2(like(lastStatus, status()), qPrintable(status()));
+        // Its last line says what to do next: never hidden below the box.
+        const QScrollBar *bar = child<QPlainTextEdit>("Text1")->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
         QCOMPARE(child("cmdContinue")->isEnabled(), buttons.contains('C'));
         QCOMPARE(child("cmdRetry")->isEnabled(), buttons.contains('R'));
         QCOMPARE(child("cmdExit")->isEnabled(), buttons.contains('E'));
