@@ -40,22 +40,28 @@ const std::array<const char *, qmv::BellColumns> WidestWords = {"00:00", "OFF", 
                                                                 "OFF",   "PULSE", "255",   "OFF"};
 
 // Font size 10 in the designed column widths. A face too wide for them (the designed one is
-// not on every PC) is drawn narrower rather than cut.
+// not on every PC) is drawn narrower, and only where that is not enough, smaller, rather than cut.
 void setGridFont(CellGrid *grid)
 {
-    QFont font = grid->font();
-    font.setPointSize(10);
-    font.setStretch(QFont::Unstretched);
     const int textMargin =
         grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
-    const QFontMetrics metrics(font);
-    double fit = 1.0;
-    for (int column = 0; column < qmv::BellColumns; ++column) {
-        // The grid line takes a pixel of the column.
-        const int room = grid->columnWidth(column) - 1 - 2 * textMargin;
-        fit = std::min(fit, double(room) / metrics.horizontalAdvance(WidestWords[column]));
-    }
-    font.setStretch(std::max(int(QFont::UltraCondensed), int(fit * 100)));
+    const auto fits = [grid, textMargin](const QFont &font) {
+        const QFontMetricsF metrics(font);
+        for (int column = 0; column < qmv::BellColumns; ++column) {
+            // The grid line takes a pixel of the column.
+            const int room = grid->columnWidth(column) - 1 - 2 * textMargin;
+            if (metrics.horizontalAdvance(QLatin1String(WidestWords[column])) > room)
+                return false;
+        }
+        return true;
+    };
+    QFont font = grid->font();
+    font.setPointSizeF(10);
+    font.setStretch(QFont::Unstretched);
+    while (!fits(font) && font.stretch() > QFont::Condensed)
+        font.setStretch(font.stretch() - 5);
+    while (!fits(font) && font.pointSizeF() > 6)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
     grid->setFont(font);
 }
 
