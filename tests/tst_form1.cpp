@@ -122,23 +122,18 @@ private slots:
             // No line ends with the separator a path starts with.
             for (const QString &paragraph : label->text().split('\n')) {
                 QTextLayout layout(paragraph, label->font());
-                layout.setTextOption(QTextOption(label->alignment()));
                 layout.beginLayout();
-                for (QTextLine line = layout.createLine(); line.isValid();
-                     line = layout.createLine()) {
-                    line.setLineWidth(label->contentsRect().width());
-                    const QString shown = paragraph.mid(line.textStart(), line.textLength());
-                    rootAlone =
-                        rootAlone || QRegularExpression("(^|\\s)/\\W*$").match(shown).hasMatch();
+                for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
+                    l.setLineWidth(label->contentsRect().width());
+                    rootAlone |= paragraph.mid(l.textStart(), l.textLength())
+                                     .contains(QRegularExpression("(^|\\s)/\\W*$"));
                 }
                 layout.endLayout();
             }
             label->setTextInteractionFlags(Qt::TextSelectableByMouse);
             label->setSelection(0, int(label->text().size()));
-            text = label->selectedText()
-                       .remove(QChar(0x200b))
-                       .remove(QChar(0x2060))
-                       .replace(QChar(0x2029), "\r\n");
+            text = label->selectedText().remove(QRegularExpression("[\\x{200b}\\x{2060}]"));
+            text.replace(QChar(0x2029), "\r\n");
             return false;
         });
         qmv::setEndHandler([] {});
@@ -238,8 +233,8 @@ private slots:
         answerer.answerPlatformBoxes();
         bool plain = true; // file names in the platform's boxes are never read as markup
         answerer.setHold([&] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
-                plain = plain && box->textFormat() == Qt::PlainText;
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            plain = plain && (!box || box->textFormat() == Qt::PlainText);
             return false;
         });
         answerer.queue(press.answer);
