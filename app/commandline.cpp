@@ -12,16 +12,11 @@ using namespace qmv::check;
 
 int checkProgramFile(const QString &programFile, QTextStream &out)
 {
-    QByteArray bytes;
-    if (const QString why = readFile(programFile, &bytes); !why.isEmpty()) {
+    QString why;
+    const std::optional<ProgramFile> file = readProgramFile(programFile, &why);
+    if (!file) {
         out << why << Qt::endl;
         return 2;
-    }
-    QString damaged;
-    const std::optional<ProgramFile> file = readProgramFile(programFile, &damaged);
-    if (!file) {
-        out << damaged << Qt::endl;
-        return 1;
     }
     const QList<Finding> found = findings(*file);
     for (const Finding &finding : found)

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLockFile>
 #include <QMessageBox>
 #include <QPixmap>
@@ -36,6 +37,21 @@ bool ensureFolder(const QString &path, QString *error)
         *error =
             QStringLiteral("The folder %1 cannot be created.").arg(QDir::toNativeSeparators(path));
     return false;
+}
+
+// The dialog reads quotes in a typed name as marks around several names and a leading "~" as the
+// home folder, so the file it returns may not be the one typed. Empty when nothing was typed or
+// the typed name is the file returned; otherwise the name as typed.
+QString nameChangedByDialog(const QFileDialog &dialog, const QString &chosen)
+{
+    const auto *edit = dialog.findChild<const QLineEdit *>(QStringLiteral("fileNameEdit"));
+    const QString typed = edit ? QFileInfo(edit->text()).fileName() : QString();
+    if (typed.isEmpty())
+        return {};
+    const QString meant = typed.contains(QLatin1Char('.'))
+                              ? typed
+                              : typed + QLatin1Char('.') + dialog.defaultSuffix();
+    return meant == QFileInfo(chosen).fileName() ? QString() : edit->text();
 }
 
 } // namespace
@@ -168,6 +184,12 @@ void Form1::chooseProgramFile(bool editing)
         return;
     }
 
+    if (const QString typed = nameChangedByDialog(dialog, fileProgFile); !typed.isEmpty()) {
+        tell(QStringLiteral("The file dialog reads the name %1 as %2.\nPlease type a name "
+                            "without quotes.")
+                 .arg(typed, QFileInfo(fileProgFile).fileName()));
+        return;
+    }
     const QFileInfo chosen(fileProgFile);
     if (editing && !chosen.exists()) {
         tell(QStringLiteral("File does not exist"));
@@ -226,5 +248,7 @@ void Form1::showController()
 void Form1::tell(const QString &text)
 {
     QMessageBox box(QMessageBox::NoIcon, ToolTitle, text, QMessageBox::Ok, this);
+    // The text may hold a file name, which is never markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }

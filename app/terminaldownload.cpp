@@ -187,8 +187,12 @@ int downloadFromTerminal(const QString &programFile, bool yes, bool force, QText
                              text.contains(QLatin1String("System Connected")))
                              held.erase = HeldByController::Erase::Asked;
                          // Each status adds to or replaces the last: print only what is new.
-                         const QString added =
+                         QString added =
                              text.startsWith(lastStatus) ? text.mid(lastStatus.size()) : text;
+                         // The window's request to check the clock: here nobody is asked, the
+                         // clock is set to now.
+                         added.remove(QStringLiteral("Check Time and WeekDay\n"))
+                             .remove(QStringLiteral("Correct if necessary and press CONTINUE\n"));
                          if (!oneLine(added).isEmpty())
                              err << oneLine(added) << Qt::endl;
                          lastStatus = text;

@@ -19,6 +19,10 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QTextLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -31,6 +35,55 @@ const QString Title = QStringLiteral("qmv...");
 // row being sent stays in sight down to the last row of any program.
 constexpr int BellRowHeight = 360;
 constexpr int ScheduleRowHeight = 285;
+
+// The widest word each column of a bell program is meant to hold.
+const std::array<const char *, qmv::BellColumns> WidestWords = {"00:00", "OFF",   "PULSE", "255",
+                                                                "OFF",   "PULSE", "255",   "OFF"};
+
+// Font size 10 in the designed column widths. A face too wide for them (the designed one is
+// not on every PC) is drawn narrower, and only where that is not enough, smaller, rather than cut.
+void setGridFont(CellGrid *grid)
+{
+    const int textMargin =
+        grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const auto fits = [grid, textMargin](const QFont &font) {
+        const QFontMetricsF metrics(font);
+        for (int column = 0; column < qmv::BellColumns; ++column) {
+            // The grid line takes a pixel of the column.
+            const int room = grid->columnWidth(column) - 1 - 2 * textMargin;
+            if (metrics.horizontalAdvance(QLatin1String(WidestWords[column])) > room)
+                return false;
+        }
+        return true;
+    };
+    QFont font = grid->font();
+    font.setPointSizeF(10);
+    font.setStretch(QFont::Unstretched);
+    while (!fits(font) && font.stretch() > QFont::Condensed)
+        font.setStretch(font.stretch() - 5);
+    while (!fits(font) && font.pointSizeF() > 6)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    grid->setFont(font);
+}
+
+// Status texts longer than the looks were sized for are drawn smaller, down to this size.
+constexpr int MinStatusPoints = 9;
+
+// The height of `text` in a box `width` wide, wrapped at word boundaries as the status box wraps.
+int textHeight(const QString &text, const QFont &font, int width)
+{
+    int lines = 0;
+    for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
+        QTextLayout layout(paragraph, font);
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            ++lines;
+        }
+        layout.endLayout();
+    }
+    return lines * QFontMetrics(font).lineSpacing();
+}
 
 // Eats the clicks and keys that would select in a grid or move its current cell.
 class ShowOnly : public QObject
@@ -258,7 +311,7 @@ void frmDownload::load()
     const int widths[] = {700, 500, 700, 400, 500, 700, 400, 500};
     for (int column = 0; column < qmv::BellColumns; ++column)
         MSFlexGrid1->setColumnWidth(column, qmv::tw(widths[column]));
-    qmv::setPointSize(MSFlexGrid1, 10);
+    setGridFont(MSFlexGrid1);
     MSFlexGrid1->resize(qmv::tw(4650), qmv::tw(3400));
 
     qmv::setPointSize(txtTime, 12);
@@ -295,6 +348,7 @@ void frmDownload::showStatus(DownloadSequence::Look look, const QString &text)
     palette.setColor(QPalette::Text, colour);
     Text1->setPalette(palette);
     Text1->setPlainText(m_clockNote.isEmpty() ? text : text + QLatin1Char('\n') + m_clockNote);
+    fitStatus();
 }
 
 // A typed time that is no time is replaced by the PC's: the status keeps saying so for the rest
@@ -306,8 +360,24 @@ void frmDownload::showClockSent(const QString &time)
     m_clockNote = typedIsTime ? QString()
                               : tr("\"%1\" is not a time: the clock is set to %2, the PC's time.")
                                     .arg(m_typedTime.trimmed(), time);
-    if (!m_clockNote.isEmpty())
+    if (!m_clockNote.isEmpty()) {
         Text1->appendPlainText(m_clockNote);
+        fitStatus();
+    }
+}
+
+// The last line of a status says what to do next ("... press CONTINUE"): it must never be hidden
+// below the box. A text too long even at the smallest size shows its end.
+void frmDownload::fitStatus()
+{
+    const int margin = 2 * int(Text1->document()->documentMargin());
+    const QSize room = Text1->contentsRect().size() - QSize(margin, margin);
+    QFont font = Text1->font();
+    while (font.pointSize() > MinStatusPoints &&
+           textHeight(Text1->toPlainText(), font, room.width()) > room.height())
+        font.setPointSize(font.pointSize() - 1);
+    Text1->setFont(font);
+    Text1->moveCursor(QTextCursor::End);
 }
 
 void frmDownload::showProgram(int program, const qmv::CellTable &bell)
@@ -322,7 +392,7 @@ void frmDownload::showProgram(int program, const qmv::CellTable &bell)
 void frmDownload::ResetTransferView()
 {
     MSFlexGrid1->clearSelection();
-    qmv::setPointSize(MSFlexGrid1, 10);
+    setGridFont(MSFlexGrid1);
     MSFlexGrid1->resize(MSFlexGrid1->width(), qmv::tw(3600));
     MSFlexGrid1->verticalScrollBar()->setValue(0);
     for (QLabel *image : imgRunStatus) {

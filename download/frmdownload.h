@@ -53,6 +53,7 @@ private:
     void connectSequence();
     void showStatus(DownloadSequence::Look look, const QString &text);
     void showClockSent(const QString &time);
+    void fitStatus();
     void showProgram(int program, const qmv::CellTable &bell);
     void showRowSending(int row);
     void offerPorts(const QStringList &present);

@@ -40,8 +40,9 @@ bool confirmDownload()
     QString message = found.first().toString() + QStringLiteral("\r\nDownload anyway?");
     if (found.size() > 1)
         message += QStringLiteral(" (%1 more: Ctrl+T)").arg(found.size() - 1);
+    // OK erases the controller: Enter must not do it unread.
     return ShowMessageBox(message, QStringLiteral("qmv Download"), msgbox::OkCancel,
-                          msgbox::QuestionIcon) == frmMsgBox::Ok;
+                          msgbox::QuestionIcon, frmMsgBox::Cancel) == frmMsgBox::Ok;
 }
 
 } // namespace

@@ -15,8 +15,9 @@ using qmv::tw;
 using qmv::twRect;
 
 namespace {
-const QChar WrapHere(0x200b); // zero-width space: a line may break here
-}
+const QChar WrapHere(0x200b);   // zero-width space: a line may break here
+const QChar NoWrapHere(0x2060); // word joiner: a line never breaks here
+} // namespace
 
 frmMsgBox::frmMsgBox(QWidget *parent) : QDialog(parent)
 {
@@ -65,6 +66,7 @@ QPushButton *frmMsgBox::addButton(QFrame *frame, const QString &name, const QStr
     button->setGeometry(twRect(left, 0, 1215, 495));
     // Enter presses the focused button, as in the platform's own message boxes.
     button->setAutoDefault(true);
+    m_codes.insert(button, code);
     connect(button, &QPushButton::clicked, this, [this, code] {
         mCutMsgBoxValue = code;
         accept();
@@ -82,12 +84,22 @@ void frmMsgBox::load()
     m_fraOkCancel->setVisible(mcutMsgBoxStyle == msgbox::OkCancel);
     m_fraYesNo->setVisible(mcutMsgBoxStyle == msgbox::YesNo);
     m_fraOk->setVisible(mcutMsgBoxStyle == msgbox::OkOnly);
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        if (button->parentWidget()->isVisibleTo(this) &&
+            m_codes.value(button) == mCutMsgBoxDefault) {
+            button->setDefault(true);
+            button->setFocus();
+        }
+    }
 
     QString shown = mCutMsgBoxMsg;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    // A path has no blank to wrap at; it may wrap after each folder instead.
-    for (QChar separator : {QLatin1Char('/'), QLatin1Char('\\')})
-        shown.replace(separator, QString(separator) + WrapHere);
+    // A path has no blank to wrap at; it may wrap after each folder instead, but never after the
+    // separator it starts with (/, C:\ or \\server), which would stand alone at a line's end.
+    static const QRegularExpression afterFolder(QStringLiteral("(?<=[^\\s/\\\\:])([/\\\\])"));
+    static const QRegularExpression pathRoot(QStringLiteral("(^|\\s)((?:[A-Za-z]:)?[/\\\\]+)"));
+    shown.replace(afterFolder, QStringLiteral("\\1") + WrapHere);
+    shown.replace(pathRoot, QStringLiteral("\\1\\2") + NoWrapHere);
     m_lblMsg->setText(shown);
     setWindowTitle(mCutMsgBoxTitle);
     fitMessage();
@@ -114,7 +126,8 @@ void frmMsgBox::fitMessage()
     setFixedSize(QSize(tw(5805), tw(1950)) + grown);
 }
 
-int ShowMessageBox(const QString &message, const QString &title, int style, int icon)
+int ShowMessageBox(const QString &message, const QString &title, int style, int icon,
+                   int defaultCode)
 {
     // Once the program is ending nobody is left to answer.
     if (qmv::isEnding())
@@ -124,6 +137,7 @@ int ShowMessageBox(const QString &message, const QString &title, int style, int 
     box.mCutMsgBoxTitle = title;
     box.mcutMsgBoxStyle = style;
     box.mCutMsgBoxIcon = icon;
+    box.mCutMsgBoxDefault = defaultCode;
     box.load();
     // Ending the program from inside a wait also ends this dialog.
     QObject::connect(&qmv::Lifecycle::instance(), &qmv::Lifecycle::aboutToEnd, &box,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 
 class QFrame;
 class QLabel;
@@ -28,6 +29,8 @@ public:
     int mcutMsgBoxStyle = 0;
     QString mCutMsgBoxMsg;
     QString mCutMsgBoxTitle;
+    // The code of the button Enter presses; Closed: the first button of the set.
+    int mCutMsgBoxDefault = Closed;
     // Set by the button pressed; stays Closed when the window is closed without a button, a code
     // no caller takes for Yes or OK.
     int mCutMsgBoxValue = Closed;
@@ -44,6 +47,7 @@ private:
     QFrame *m_fraOk = nullptr;
     QFrame *m_fraYesNo = nullptr;
     QFrame *m_fraOkCancel = nullptr;
+    QHash<const QPushButton *, int> m_codes;
 };
 
 // The button sets and icons callers pass to ShowMessageBox.
@@ -62,5 +66,7 @@ enum Icon
 };
 } // namespace msgbox
 
-// Shows the message window modally and returns the code of the button pressed.
-int ShowMessageBox(const QString &message, const QString &title, int style, int icon);
+// Shows the message window modally and returns the code of the button pressed. A question whose
+// first button destroys something names a safer `defaultCode` for Enter.
+int ShowMessageBox(const QString &message, const QString &title, int style, int icon,
+                   int defaultCode = frmMsgBox::Closed);

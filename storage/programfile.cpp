@@ -19,6 +19,13 @@ constexpr char Tab = '\t';
 constexpr char Cr = '\r';
 const QByteArray LineEnd = QByteArrayLiteral("\r\n");
 
+// "1 line", "2 lines": the reports quote counts from damaged files, one among them.
+QString counted(qsizetype count, const char *noun)
+{
+    return QStringLiteral("%1 %2%3").arg(count).arg(QLatin1String(noun),
+                                                    count == 1 ? QString() : QStringLiteral("s"));
+}
+
 QByteArray line(const QString &text)
 {
     return text.toLatin1() + LineEnd;
@@ -106,8 +113,9 @@ bool checkLineCount(const QList<QByteArray> &lines, int expected, ParseError *er
     if (lines.size() >= expected)
         return true;
     if (error)
-        *error = {int(lines.size()),
-                  QStringLiteral("the file has %1 lines, not %2").arg(lines.size()).arg(expected)};
+        *error = {int(lines.size()), QStringLiteral("the file has %1, not %2")
+                                         .arg(counted(lines.size(), "line"))
+                                         .arg(expected)};
     return false;
 }
 
@@ -165,8 +173,8 @@ std::optional<CellTable> fromClipText(const QString &clip, int rows, int columns
     // Count first, so a damaged row count never makes us build a huge table.
     const qsizetype crs = clip.count(QLatin1Char(Cr));
     if (crs + 1 != rows)
-        return refuse(QStringLiteral("the table text holds %1 rows, the row count says %2")
-                          .arg(crs + 1)
+        return refuse(QStringLiteral("the table text holds %1, the row count says %2")
+                          .arg(counted(crs + 1, "row"))
                           .arg(rows));
     CellTable table{columns, {}};
     table.rows.reserve(rows);
@@ -174,9 +182,9 @@ std::optional<CellTable> fromClipText(const QString &clip, int rows, int columns
     for (int r = 0; r < rowTexts.size(); ++r) {
         QStringList cells = rowTexts.at(r).split(QLatin1Char(Tab));
         if (cells.size() != columns)
-            return refuse(QStringLiteral("row %1 of the table text holds %2 cells, not %3")
+            return refuse(QStringLiteral("row %1 of the table text holds %2, not %3")
                               .arg(r + 1)
-                              .arg(cells.size())
+                              .arg(counted(cells.size(), "cell"))
                               .arg(columns));
         table.rows.append(std::move(cells));
     }

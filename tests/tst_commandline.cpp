@@ -197,9 +197,9 @@ private slots:
                 ::dup2(end, STDERR_FILENO);
         });
         qmv.setStandardInputFile(QProcess::nullDevice());
-        qmv.start(QMV_BINARY,
-                  QStringList{"--root", m_home.path(), "--download", file, "--port", held == "device" ? link : device} +
-                      options);
+        qmv.start(QMV_BINARY, QStringList{"--root", m_home.path(), "--download", file, "--port",
+                                          held == "device" ? link : device} +
+                                  options);
         QString err;
         if (signalNumber == SIGPIPE) {
             ::close(closedPipe[1]);
@@ -217,9 +217,11 @@ private slots:
         QFETCH(QStringList, reports);
         for (const QString &report : reports)
             QVERIFY2(lines.contains(report), qPrintable(err));
-        // Nothing is claimed that did not happen; a port in use is no matter of permissions.
+        // Nothing is claimed that did not happen; a port in use is no matter of permissions; the
+        // window's buttons are not there to press.
         QCOMPARE(lines.contains("System Programmed"), reports.contains("System Programmed"));
         QVERIFY2(!err.contains("dialout"), qPrintable(err));
+        QVERIFY2(!err.contains("CONTINUE"), qPrintable(err));
         // The clock is now: its time and weekday differ from run to run.
         const auto withoutClock = [&sim] {
             QByteArray got = sim.received();

@@ -250,6 +250,7 @@ private slots:
         QTest::addColumn<int>("downloads");
         QTest::addColumn<QString>("more");
         QTest::newRow("cancelgoesback") << 1 << "cmdCancel" << 0 << "";
+        QTest::newRow("entergoesback") << 1 << "enter:" << 0 << "";
         QTest::newRow("okdownloadsanyway") << 2 << "cmdOK" << 1 << " (1 more: Ctrl+T)";
     }
 

@@ -4,6 +4,7 @@
 #include "programfile.h"
 #include "simulatorprocess.h"
 
+#include <QScrollBar>
 #include <QTableWidget>
 
 using qmvsim::Simulator;
@@ -95,8 +96,17 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(child("cmdContinue")->isEnabled(), 10000);
         QCOMPARE(child<QComboBox>("comboWkDay")->currentText(), "Wednesday");
         QVERIFY(child<QLineEdit>("txtTime")->text().startsWith("10:"));
-        // The grid only shows progress: a click or a key never picks the row a transfer starts at.
+        // The request to press CONTINUE shows whole, and so does the widest word of each column.
+        QTRY_COMPARE(child<QPlainTextEdit>("Text1")->verticalScrollBar()->maximum(), 0);
         auto *grid = child<QTableWidget>("MSFlexGrid1");
+        const int margins =
+            2 * (grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1);
+        const QStringList widest{"23:59", "OFF", "PULSE", "255", "OFF", "PULSE", "255", "OFF"};
+        for (int c = 0; c < grid->columnCount(); ++c)
+            QVERIFY2(QFontMetricsF(grid->font()).horizontalAdvance(widest[c]) + margins <
+                         grid->columnWidth(c),
+                     qPrintable(widest[c]));
+        // The grid only shows progress: a click or a key never picks the row a transfer starts at.
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                           grid->visualRect(grid->model()->index(3, 1)).center());
         QTest::keyClick(grid, Qt::Key_Down);

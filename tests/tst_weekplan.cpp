@@ -124,8 +124,15 @@ private slots:
             "schedule: Bell 1, Wed holds \"4\", not a program 1, 2 or 3\n"
             "schedule: Bell 2, Sun holds \" \", not a program 1, 2 or 3",
             1);
-        add("damaged", fileBytes({}).left(40),
-            "%1 is damaged: line 5: the file has 5 lines, not 14", 1);
+        add("bellonwithoutseconds",
+            fileBytes({{"08:00|ON|CONT||OFF|CONT||OC", "09:00|OFF|CONT||ON|PULSE|0|OC",
+                        "10:00|ON|CONT| |ON|CONT||OC", "11:00|ON|CONT|5|OFF|CONT|0|OC"}}),
+            row.arg(1) + "bell 1 is ON with no seconds (sent as 0)\n" + row.arg(2) +
+                "bell 2 is ON with the seconds \"0\" (sent as 0)\n" + row.arg(3) +
+                "bells 1 and 2 are ON with no seconds (sent as 0)",
+            1);
+        add("damagedoneline", fileBytes({}).left(3),
+            "%1 is damaged: line 1: the file has 1 line, not 14", 2);
         add("missing", {}, "Cannot open %1: No such file or directory", 2);
     }
 

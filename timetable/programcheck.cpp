@@ -39,6 +39,22 @@ QString sharedRingMismatch(const QStringList &cells, const QByteArray &command)
         .arg(ringText({BellRowEncoding::Send, command, {}}), ring1, ring2);
 }
 
+// A bell switched ON that rings for no time at all: most likely seconds never typed in. Told by
+// what is sent, since both bells ring bell 1's seconds when both are ON.
+QString silentRing(const QStringList &cells, const SentRow &sent)
+{
+    if ((!sent.bell1 && !sent.bell2) || sent.seconds != 0)
+        return {};
+    const QString bells = sent.bell1 && sent.bell2 ? QStringLiteral("bells 1 and 2 are")
+                          : sent.bell1             ? QStringLiteral("bell 1 is")
+                                                   : QStringLiteral("bell 2 is");
+    const QString seconds =
+        cells.value(sent.bell1 ? bell::Seconds1Column : bell::Seconds2Column).trimmed();
+    if (seconds.isEmpty())
+        return QStringLiteral("%1 ON with no seconds (sent as 0)").arg(bells);
+    return QStringLiteral("%1 ON with the seconds \"%2\" (sent as 0)").arg(bells, seconds);
+}
+
 } // namespace
 
 QList<RowFate> rowFates(const CellTable &program)
@@ -127,11 +143,14 @@ QList<Finding> findings(const ProgramFile &file)
                     found.append({p + 1, r + 1, QStringLiteral("not sent: ") + fate.why});
                 continue;
             }
+            const SentRow sent = readBack(fate.command);
             if (const QString mismatch = sharedRingMismatch(program.rows.at(r), fate.command);
                 !mismatch.isEmpty())
                 found.append({p + 1, r + 1, mismatch});
+            if (const QString silent = silentRing(program.rows.at(r), sent); !silent.isEmpty())
+                found.append({p + 1, r + 1, silent});
             if (previous >= 0) {
-                const QString time = readBack(fate.command).time;
+                const QString &time = sent.time;
                 const QString before = readBack(fates.at(previous).command).time;
                 if (time == before)
                     found.append(

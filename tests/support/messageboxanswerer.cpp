@@ -37,6 +37,8 @@ void MessageBoxAnswerer::poll()
     m_messages.append(box->mCutMsgBoxMsg);
     if (answer == QLatin1String("close"))
         return box->reject();
+    if (answer == QLatin1String("enter:"))
+        return QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
     for (const QString &name : (byEnter ? answer.mid(6) : answer).split(QLatin1Char('|'))) {
         auto *button = box->findChild<QPushButton *>(name);
         if (button && button->isVisible())
