@@ -290,10 +290,15 @@ bool RecordWriter::begin(const Start &start)
     }
     const QDateTime started = m_now();
     const QDir dir(m_folder);
-    const QString base = started.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    m_id = base;
+    // Ids sort by start in a folder listing. The clock counts whole seconds, so a fixed-width
+    // count keeps two downloads begun in one second in their order.
+    const QString base = started.toUTC().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const auto idFor = [&base](int n) {
+        return base + QStringLiteral("-%1").arg(n, 2, 10, QLatin1Char('0'));
+    };
+    m_id = idFor(1);
     for (int n = 2; QFile::exists(dir.filePath(m_id + RecordSuffix)); ++n)
-        m_id = base + QLatin1Char('-') + QString::number(n);
+        m_id = idFor(n);
 
     m_lock = std::make_unique<QLockFile>(lockPath(m_folder, m_id));
     m_lock->setStaleLockTime(0);
