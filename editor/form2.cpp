@@ -142,7 +142,6 @@ Form2::~Form2()
         grid->disconnect(this);
         grid->model()->disconnect(this);
         grid->verticalScrollBar()->disconnect(this);
-        grid->horizontalScrollBar()->disconnect(this);
     }
 }
 
@@ -322,9 +321,9 @@ void Form2::createScheduleControls()
         grid->setTabKeyNavigation(false);
         grid->installEventFilter(this);
         connect(grid, &QTableWidget::currentCellChanged, this, [this] { ++m_visit; });
-        for (QScrollBar *bar : {grid->verticalScrollBar(), grid->horizontalScrollBar()})
-            connect(bar, &QScrollBar::valueChanged, this,
-                    [grid = grid, box = box] { followCurrentCell(box, grid); });
+        // Neither table is wider than its columns, so only rows scroll.
+        connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                [grid = grid, box = box] { followCurrentCell(box, grid); });
     }
 }
 

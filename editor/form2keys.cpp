@@ -27,12 +27,6 @@ bool isUndoKey(const QEvent *event)
     return qmv::undo::undoKeys().contains(keys) || qmv::undo::redoKeys().contains(keys);
 }
 
-bool isModifier(int key)
-{
-    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt ||
-           key == Qt::Key_AltGr || key == Qt::Key_Meta;
-}
-
 bool isArrow(int keyCode)
 {
     return keyCode == bell::LeftKey || keyCode == bell::UpKey || keyCode == bell::RightKey ||
@@ -314,9 +308,7 @@ bool Form2::passKeyToBox(QLineEdit *box, CellGrid *grid, QEvent *event)
 {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
         return false;
-    const bool edits =
-        event->type() == QEvent::KeyPress && !isModifier(static_cast<QKeyEvent *>(event)->key());
-    if (edits && box->isHidden() && grid->currentIndex().isValid()) {
+    if (event->type() == QEvent::KeyPress && box->isHidden() && grid->currentIndex().isValid()) {
         grid->scrollTo(grid->currentIndex());
         followCurrentCell(box, grid);
     }
