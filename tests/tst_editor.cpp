@@ -287,8 +287,9 @@ private slots:
                       QPoint end, const char *boxText) {
             QTest::newRow(name) << program << QString(keys) << file << end << QString(boxText);
         };
-        add("typing one step per visit, enter another", 1, "07:30{R}{E}{Undo}{Undo}",
-            p1 + joinedRows(15) + "\r\n", {0, 0}, "");
+        add("typing one step per visit", 1, "07:30{R}{L}{B}{Undo}", p1 + time, {0, 0}, "07:30");
+        add("a word changed with enter", 1, "{R}{E}{E}{Undo}", p1 + "\tON" + time.mid(9), {1, 0},
+            "ON");
         add("redo with ctrl+y", 1, "7:30{R}{Undo}{Undo}{RedoY}", p1 + "7:30" + time.mid(5), {0, 0},
             "7:30");
         add("a deleted row comes back, redo with ctrl+shift+z", 1,
