@@ -26,9 +26,9 @@ namespace bell = qmv::bell;
 
 namespace {
 
-// Rows of the bell table are made high enough that, once scaled, the edit box 200 twips lower than
-// its cell still shows the whole of its 13-point text.
-constexpr int BellRowHeight = 360;       // twips
+// Scaled by half as much again when the window loads, the bell table's rows show all fifteen rows
+// of a new program in the table's designed height.
+constexpr int BellRowHeight = 240;       // twips
 constexpr int ScheduleRowHeight = 240;   // twips
 constexpr int Grid1Width = 11235;        // twips
 constexpr int ScheduleColumnWidth = 960; // twips: the weekday labels stand this far apart
@@ -131,6 +131,7 @@ Form2::Form2(bool pgmEditing, const QString &fileProgFile, const QString &filePr
     setFont(msSansSerif(8.25));
     qmv::setColour(this, QPalette::Window, WindowColour);
     createControls();
+    createUndo();
 }
 
 Form2::~Form2()
@@ -312,6 +313,18 @@ void Form2::createScheduleControls()
     Text4->installEventFilter(this);
     Text4->hide();
     connect(Grid2, &QTableWidget::currentCellChanged, this, &Form2::scheduleCellEntered);
+
+    // Only the boxes take the focus and the keys: a table moving its own current cell would
+    // skip every rule of the editor.
+    for (auto [grid, box] : {std::pair(Grid1, txtCellEdit), std::pair(Grid2, Text4)}) {
+        grid->setFocusPolicy(Qt::NoFocus);
+        grid->setTabKeyNavigation(false);
+        grid->installEventFilter(this);
+        connect(grid, &QTableWidget::currentCellChanged, this, [this] { ++m_visit; });
+        // Neither table is wider than its columns, so only rows scroll.
+        connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                [grid = grid, box = box] { followCurrentCell(box, grid); });
+    }
 }
 
 bool Form2::load()
@@ -399,8 +412,12 @@ void Form2::placeBoxOverCell(QLineEdit *box, CellGrid *grid, int heightReduction
     if (row < 0 || column < 0)
         return;
     const QRect cell = grid->cellRect(row, column, box->parentWidget());
-    const int height = tw(qmv::toTwips(cell.height()) - heightReduction);
+    const int lower = tw(qmv::toTwips(cell.height()) - heightReduction);
+    // A box too low for its text would cut the text and show a strip of the cell below it.
+    const int height = lower >= box->minimumSizeHint().height() ? lower : cell.height();
     box->setGeometry(cell.x(), cell.y(), cell.width(), height);
+    box->setAlignment(grid->columnAlignment(column));
+    followCurrentCell(box, grid);
 }
 
 void Form2::SetTextbox()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "form2undo.h"
 #include "programfile.h"
 
 #include <QClipboard>
@@ -11,6 +12,7 @@ class CellGrid;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QUndoGroup;
 
 // The editor window: one bell program at a time in Grid1, the weekly schedule in Grid2, and the
 // edit boxes laid over the current cell of each table. Nothing is ever typed into a table
@@ -31,8 +33,9 @@ public:
     // Both place txtCellEdit over Grid1's current cell with that cell's text. SetTextbox is the
     // first placement, at the cell's full height, and also puts Text4 over Grid2's current cell
     // and hides the schedule. PlaceTextbox follows every move of the cursor: it leaves the
-    // bottom 200 twips of the cell uncovered, makes the box read-only over the columns whose
-    // words change through Enter, and gives it the focus.
+    // bottom 200 twips of the cell uncovered where the box's text still fits above them, makes
+    // the box read-only over the columns whose words change through Enter, and gives it the
+    // focus.
     void SetTextbox();
     void PlaceTextbox();
 
@@ -66,8 +69,13 @@ private:
     bool splitProgramFile();
 
     // Both edit boxes are placed over their table's current cell the same way; only the bell
-    // table's box leaves the bottom of its cell uncovered once the user is moving through it.
+    // table's box leaves the bottom of its cell uncovered once the user is moving through it,
+    // where its text still fits.
     static void placeBoxOverCell(QLineEdit *box, CellGrid *grid, int heightReduction);
+    // Whenever a table scrolls, its box moves with the current cell, and is hidden while that
+    // cell is out of view; a key that then reaches the table brings the cell back first.
+    static void followCurrentCell(QLineEdit *box, CellGrid *grid);
+    static bool passKeyToBox(QLineEdit *box, CellGrid *grid, QEvent *event);
 
     void cellEditKeyDown(int &keyCode);
     bool refuseCellEditInput(const QString &typed) const;
@@ -75,6 +83,14 @@ private:
     void cellEditContextMenu(const QPoint &pos);
     void boxKeyPress(QLineEdit *box, CellGrid *grid, QChar character);
     void setCurrentText(CellGrid *grid, const QString &text);
+
+    // Every change the keys make to a cell or a row goes through the undo stack of the program
+    // shown; the schedule's edits belong to program 3's.
+    void createUndo();
+    void showUndoStack();
+    void editCell(CellGrid *grid, int row, int column, const QString &text, bool ownStep);
+    void pushEdit(QUndoCommand *edit);
+    void showEditedCell(CellGrid *grid, qmv::undo::Cell cell);
 
     void exitClicked();
 
@@ -92,6 +108,10 @@ private:
     // re-opens it.
     void scheduleCellEntered(int row, int column);
     void text4KeyDown(int keyCode);
+
+    QUndoGroup *m_undo = nullptr;
+    // Changes whenever a table's current cell does: typing merges into one step per visit.
+    int m_visit = 0;
 
     const bool m_pgmEditing;
     const QString m_fileProgFile;

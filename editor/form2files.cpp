@@ -133,6 +133,7 @@ void Form2::moveToProgram(int target)
 
     pgmCurrent = target;
     txtNextProgram->setText(QString::number(pgmCurrent));
+    showUndoStack();
     showScheduleGroup(arrivingSchedule);
     if (arriving->schedule) {
         // Filling the table makes row 0, column 0 current again, which opens Text4 there.

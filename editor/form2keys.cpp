@@ -19,6 +19,14 @@ namespace {
 constexpr int CellEditMaxChars = 5;
 constexpr int CellEditHeightReduction = 200; // twips
 
+bool isUndoKey(const QEvent *event)
+{
+    if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress)
+        return false;
+    const QKeySequence keys(static_cast<const QKeyEvent *>(event)->keyCombination());
+    return qmv::undo::undoKeys().contains(keys) || qmv::undo::redoKeys().contains(keys);
+}
+
 bool isArrow(int keyCode)
 {
     return keyCode == bell::LeftKey || keyCode == bell::UpKey || keyCode == bell::RightKey ||
@@ -50,6 +58,13 @@ void Form2::PlaceTextbox()
 
 bool Form2::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == Grid1)
+        return passKeyToBox(txtCellEdit, Grid1, event);
+    if (watched == Grid2)
+        return passKeyToBox(Text4, Grid2, event);
+    // The window's undo takes these keys, rather than the box's own history of its text.
+    if ((watched == txtCellEdit || watched == Text4) && isUndoKey(event))
+        return true;
     if (watched == Text4) {
         if (event->type() == QEvent::KeyPress) {
             auto *key = static_cast<QKeyEvent *>(event);
@@ -105,38 +120,52 @@ void Form2::cellEditKeyDown(int &keyCode)
 
     if (keyCode == bell::EnterKey) {
         if (const auto word = bell::nextWord(column, Grid1->cellText(row, column))) {
-            Grid1->setCellText(row, column, *word);
+            editCell(Grid1, row, column, *word, true);
             PlaceTextbox();
         }
         return;
     }
-
-    if (isArrow(keyCode)) {
-        const QString text = Grid1->cellText(row, column);
-        if (column == bell::TimeColumn) {
-            const bell::TimeCheck check = bell::checkTime(text);
-            Grid1->setCellText(row, column, check.cellText);
-            // The box keeps what was typed and gives it back to the cell at the key release,
-            // so the user sees the bad time and can correct it.
-            if (!check.leave)
-                return;
-        } else if (column == bell::Seconds1Column || column == bell::Seconds2Column) {
-            Grid1->setCellText(row, column, bell::checkSeconds(text));
-        }
-    }
-
     if (!isArrow(keyCode) && keyCode != bell::DeleteKey)
         return;
-    const bell::MovePlan plan = bell::planMove(bell::KeyCode(keyCode), row, column,
-                                               Grid1->rowCount(), Grid1->rowTexts(row));
+
+    QStringList texts = Grid1->rowTexts(row);
+    // The box keeps a bad time and gives it back to the cell at the key release, so the user
+    // sees it and can correct it.
+    bool leave = true;
+    if (isArrow(keyCode) && column == bell::TimeColumn) {
+        const bell::TimeCheck check = bell::checkTime(texts.at(column));
+        texts[column] = check.cellText;
+        leave = check.leave;
+    } else if (isArrow(keyCode) &&
+               (column == bell::Seconds1Column || column == bell::Seconds2Column)) {
+        texts[column] = bell::checkSeconds(texts.at(column));
+    }
+    const bell::MovePlan plan =
+        leave ? bell::planMove(bell::KeyCode(keyCode), row, column, Grid1->rowCount(), texts)
+              : bell::MovePlan{};
+    // What the check made of a cell the box then leaves is a step of its own; where the box
+    // stays, the key release writes the typed text back within the same visit.
+    editCell(Grid1, row, column, texts.at(column), plan.consumed);
     if (!plan.consumed)
         return;
-    for (const bell::CellCopy &copy : plan.copies)
-        Grid1->setCellText(row, copy.to, Grid1->cellText(row, copy.from));
+
+    QList<qmv::undo::CellChange> copies;
+    for (const bell::CellCopy &copy : plan.copies) {
+        if (texts.at(copy.to) != texts.at(copy.from))
+            copies.append({{row, copy.to}, texts.at(copy.to), texts.at(copy.from)});
+        texts[copy.to] = texts.at(copy.from);
+    }
+    const auto show = [this](CellGrid *grid, qmv::undo::Cell cell) { showEditedCell(grid, cell); };
+    if (!copies.isEmpty())
+        pushEdit(new qmv::undo::CellEdit(Grid1, copies, qmv::undo::CellEdit::NoVisit, show));
+    const qmv::undo::Cell from{row, column};
+    const qmv::undo::Cell to{plan.row, plan.column};
     if (plan.removeRow)
-        Grid1->removeRow(row);
+        pushEdit(
+            new qmv::undo::RowEdit(Grid1, qmv::undo::RowEdit::Remove, row, texts, from, to, show));
     if (plan.appendRow)
-        Grid1->appendRow(qmv::defaultBellRow());
+        pushEdit(new qmv::undo::RowEdit(Grid1, qmv::undo::RowEdit::Append, Grid1->rowCount(),
+                                        qmv::defaultBellRow(), from, to, show));
     Grid1->setCurrentCell(plan.row, plan.column);
     keyCode = 0;
     PlaceTextbox();
@@ -193,7 +222,7 @@ void Form2::setCurrentText(CellGrid *grid, const QString &text)
     const int row = grid->currentRow();
     const int column = grid->currentColumn();
     if (row >= 0 && column >= 0)
-        grid->setCellText(row, column, text);
+        editCell(grid, row, column, text, false);
 }
 
 void Form2::placeCellEditAfterMove()
@@ -232,7 +261,8 @@ void Form2::text4KeyDown(int keyCode)
     const qmv::schedule::SchedulePlan plan = qmv::schedule::planMove(
         bell::KeyCode(keyCode), row, column, Grid2->rowCount(), Grid2->columnCount());
     if (plan.check)
-        Grid2->setCellText(row, column, qmv::schedule::checkedCell(Grid2->cellText(row, column)));
+        editCell(Grid2, row, column, qmv::schedule::checkedCell(Grid2->cellText(row, column)),
+                 plan.moves);
     if (plan.moves)
         Grid2->setCurrentCell(plan.row, plan.column);
     switch (plan.focus) {
@@ -246,4 +276,45 @@ void Form2::text4KeyDown(int keyCode)
     case qmv::schedule::Focus::None:
         break;
     }
+}
+
+void Form2::followCurrentCell(QLineEdit *box, CellGrid *grid)
+{
+    const int row = grid->currentRow();
+    const int column = grid->currentColumn();
+    if (row < 0 || column < 0)
+        return;
+    box->move(grid->cellRect(row, column, box->parentWidget()).topLeft());
+    // Until the window is shown the table has no view to measure.
+    if (!grid->isVisible())
+        return;
+    const bool inView = grid->isCellInView(row, column);
+    if (inView == box->isVisible())
+        return;
+    if (inView) {
+        box->show();
+        if (grid->hasFocus())
+            box->setFocus();
+        return;
+    }
+    const bool focused = box->hasFocus();
+    box->hide();
+    // The keys wait at the table, which hands them on once the cell is back in view.
+    if (focused)
+        grid->setFocus();
+}
+
+bool Form2::passKeyToBox(QLineEdit *box, CellGrid *grid, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+        return false;
+    if (event->type() == QEvent::KeyPress && box->isHidden() && grid->currentIndex().isValid()) {
+        grid->scrollTo(grid->currentIndex());
+        followCurrentCell(box, grid);
+    }
+    if (!box->isHidden()) {
+        box->setFocus();
+        QCoreApplication::sendEvent(box, event);
+    }
+    return true;
 }

@@ -93,7 +93,11 @@ QStringList CellGrid::rowTexts(int row) const
 
 void CellGrid::appendRow(const QStringList &texts)
 {
-    const int row = rowCount();
+    insertRowTexts(rowCount(), texts);
+}
+
+void CellGrid::insertRowTexts(int row, const QStringList &texts)
+{
     insertRow(row);
     for (int column = 0; column < columnCount() && column < texts.size(); ++column) {
         if (!texts.at(column).isEmpty())
@@ -169,4 +173,11 @@ QRect CellGrid::cellRect(int row, int column, const QWidget *ancestor) const
     const QPoint inViewport(columnViewportPosition(column), rowViewportPosition(row));
     const QPoint inTable = inViewport + QPoint(frameWidth(), frameWidth());
     return QRect(mapTo(ancestor, inTable), QSize(columnWidth(column), rowHeight(row)));
+}
+
+bool CellGrid::isCellInView(int row, int column) const
+{
+    const QRect cell(columnViewportPosition(column), rowViewportPosition(row), columnWidth(column),
+                     rowHeight(row));
+    return viewport()->rect().contains(cell);
 }

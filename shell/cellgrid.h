@@ -17,6 +17,7 @@ public:
     void setCellText(int row, int column, const QString &text);
     QStringList rowTexts(int row) const;
     void appendRow(const QStringList &texts);
+    void insertRowTexts(int row, const QStringList &texts);
 
     // The whole table as a block of texts, and back; the row count follows the block, and the
     // current cell is row 0, column 0 afterwards.
@@ -37,6 +38,8 @@ public:
     // Where a cell lies, in the coordinates of `ancestor`. It follows the table's scrolling and
     // needs no layout pass, so it also holds before the window is first shown.
     QRect cellRect(int row, int column, const QWidget *ancestor) const;
+    // The whole cell lies inside the part of the table the user sees.
+    bool isCellInView(int row, int column) const;
 
 private:
     QList<Qt::Alignment> m_alignments;

@@ -1,6 +1,8 @@
 #include "editorfixture.h"
 #include "weekview.h"
 
+#include <QScrollBar>
+
 class tst_Editor : public EditorFixture
 {
     Q_OBJECT
@@ -116,7 +118,6 @@ private slots:
         const QRect cell = grid1()->visualRect(grid1()->currentIndex());
         QVERIFY(grid1()->viewport()->rect().contains(cell));
         QCOMPARE(box()->pos(), grid1()->viewport()->mapTo(m_form.get(), cell.topLeft()));
-        QCOMPARE(box()->size(), QSize(grid1()->columnWidth(end.x()), 23));
         if (end != start)
             QTRY_VERIFY(box()->hasFocus());
         checkReadable();
@@ -136,6 +137,9 @@ private slots:
         QFETCH(QPoint, cell);
         QVERIFY(openNew());
         QVERIFY(show());
+        // A new program's fifteen rows all show in the table's designed height.
+        QVERIFY(grid1()->rowViewportPosition(14) + grid1()->rowHeight(14) <=
+                grid1()->viewport()->height());
         QGuiApplication::clipboard()->setText(QStringLiteral("1\t2\r3\n456789"));
         const QRect rect = grid1()->visualRect(grid1()->model()->index(cell.y(), cell.x()));
         QTest::mouseClick(grid1()->viewport(), Qt::LeftButton, {}, rect.center());
@@ -159,6 +163,60 @@ private slots:
         QTEST(grid1()->cellText(cell.y(), cell.x()), "text");
         QTEST(box()->text(), "text");
         checkReadable();
+    }
+
+    // The box stands over the cell it writes to, or is hidden while that cell is scrolled out
+    // of view; typing brings the cell back.
+    void boxFollowsTheScroll_data()
+    {
+        QTest::addColumn<int>("notches");  // of the wheel, down
+        QTest::addColumn<int>("barValue"); // the scroll bar dragged to this row; -1: not
+        QTest::addColumn<int>("row");      // typed into; clicked in the Time column unless 2
+        QTest::newRow("wheel takes the cell out of view") << 2 << -1 << 2;
+        QTest::newRow("scroll bar drag keeps it in view") << 0 << 1 << 2;
+        QTest::newRow("click on the half-visible last row") << 0 << -1 << 15;
+    }
+
+    void boxFollowsTheScroll()
+    {
+        QFETCH(int, notches);
+        QFETCH(int, barValue);
+        QFETCH(int, row);
+        QVERIFY(openNew());
+        grid1()->setContents(qmv::defaultBellTable(40));
+        QVERIFY(show());
+        keys("{D2}").simulate(box());
+        QWheelEvent wheel({}, {}, {}, {0, -120 * notches}, {}, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(grid1()->viewport(), &wheel);
+        if (barValue >= 0)
+            grid1()->verticalScrollBar()->setValue(barValue);
+        if (row != 2)
+            QTest::mouseClick(grid1()->viewport(), Qt::LeftButton, {},
+                              {2, grid1()->rowViewportPosition(row) + 3});
+        const auto overCell = [this, row] {
+            return box()->isVisible() && grid1()->isCellInView(row, 0) &&
+                   box()->geometry() == grid1()->cellRect(row, 0, m_form.get());
+        };
+        QTRY_VERIFY(notches > 0 ? box()->isHidden() : overCell());
+        QTest::keyClicks(QApplication::focusWidget(), "11:11");
+        QVERIFY(overCell());
+        click("cmdNextProgram");
+        QByteArrayList rows(40, DefaultRowBytes);
+        rows[row].prepend("11:11");
+        QCOMPARE(workingBytes(1), ":P1\r\n40\r\n" + rows.join('\r') + "\r\n");
+    }
+
+    // Tab never takes the focus into a table, where it would move the current cell unchecked.
+    void tabLeavesTheTables()
+    {
+        QVERIFY(openNew());
+        QVERIFY(show());
+        goTo(3);
+        for (int i = 0; i < 30; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                            i < 15 ? Qt::NoModifier : Qt::ShiftModifier);
+            QVERIFY(!qobject_cast<CellGrid *>(QApplication::focusWidget()));
+        }
     }
 
     void scheduleKeys_data()
@@ -210,6 +268,64 @@ private slots:
         // The bell table behind never sees these keys.
         QCOMPARE(current(grid1()), QPoint(0, 0));
         QCOMPARE(grid1()->contents(), qmv::defaultBellTable());
+    }
+
+    // Each program keeps its own steps across Next and Previous ("|": away and back); an undo
+    // marks the program unsaved and reaches the working file as typing does.
+    void undoRedo_data()
+    {
+        QTest::addColumn<int>("program"); // 3: the keys go to the schedule's box
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QByteArray>("file"); // the working file, left afterwards
+        QTest::addColumn<QPoint>("end");      // column, row of the box
+        QTest::addColumn<QString>("boxText");
+        const QByteArray p1 = ":P1\r\n15\r\n";
+        const QByteArray time = "07:30" + DefaultRowBytes + "\r" + joinedRows(14) + "\r\n";
+        auto add = [](const char *name, int program, const char *keys, const QByteArray &file,
+                      QPoint end, const char *boxText) {
+            QTest::newRow(name) << program << QString(keys) << file << end << QString(boxText);
+        };
+        add("typing one step per visit", 1, "07:30{R}{L}{B}{Undo}", p1 + time, {0, 0}, "07:30");
+        add("a word changed with enter", 1, "{R}{E}{E}{Undo}", p1 + "\tON" + time.mid(9), {1, 0},
+            "ON");
+        add("redo with ctrl+y", 1, "7:30{R}{Undo}{Undo}{RedoY}", p1 + "7:30" + time.mid(5), {0, 0},
+            "7:30");
+        add("a deleted row comes back, redo with ctrl+shift+z", 1,
+            "07:30{D}{U}{X}{Undo}{Redo}{Undo}", p1 + time, {0, 0}, "07:30");
+        add("an appended row goes", 1, "{D14}{Undo}", p1 + joinedRows(15) + "\r\n", {0, 13}, "");
+        add("kept while another program is shown", 1, "07:30{R}|{Undo}",
+            p1 + joinedRows(15) + "\r\n", {0, 0}, "");
+        add("schedule steps belong to program 3", 3, "{B}2{R}{B}1{R}|{Undo}",
+            ":P3" + DefaultTemp2.mid(3) +
+                "\r\n\r\n\r\n2\r\n2\t3\t3\t3\t3\t3\t3\r3\t3\t3\t3\t3\t3\t3\r\n",
+            {1, 0}, "3");
+    }
+
+    void undoRedo()
+    {
+        QFETCH(int, program);
+        QFETCH(QString, keys);
+        QFETCH(QPoint, end);
+        QVERIFY(openNew());
+        QVERIFY(show());
+        goTo(program);
+        QLineEdit *typed = program == 3 ? text4() : box();
+        if (keys.contains('|')) {
+            ::keys(keys.section('|', 0, 0)).simulate(typed);
+            move(program == 1);
+            // Nothing to undo in the program shown meanwhile.
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+            move(program != 1);
+        }
+        m_form->pgmSaved = true;
+        ::keys(keys.section('|', -1)).simulate(typed);
+        QVERIFY(!m_form->pgmSaved);
+        CellGrid *grid = program == 3 ? grid2() : grid1();
+        QCOMPARE(current(grid), end);
+        QTEST(typed->text(), "boxText");
+        QCOMPARE(typed->pos(), grid->cellRect(end.y(), end.x(), m_form.get()).topLeft());
+        move(program == 1);
+        QTEST(workingBytes(program), "file");
     }
 
     // The week view follows program 1 typed on screen, then left for its working file, and the
