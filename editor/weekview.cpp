@@ -20,6 +20,7 @@
 #include <QPrinter>
 #include <QPromise>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QTextStream>
@@ -110,7 +111,11 @@ WeekView::WeekView(const QString &fileTitle, Form2 *form)
 {
     setObjectName(QStringLiteral("WeekView"));
     setWindowTitle(QStringLiteral("Week - ") + fileTitle);
-    resize(qmv::tw(14400), qmv::tw(8640));
+    // As wide as the page at a readable size, where the screen has room for it.
+    const int pageWidth = int(std::ceil(m_page->width() * readableScale())) + qmv::tw(600);
+    const QScreen *screen = form->screen();
+    resize(std::min(pageWidth, screen ? screen->availableGeometry().width() : pageWidth),
+           qmv::tw(8640));
     m_stamps.fill({{}, -2});
 
     m_sheet = new WeekSheet(this);
@@ -283,13 +288,19 @@ void WeekView::takeNotes()
     m_sheet->update();
 }
 
+qreal WeekView::readableScale() const
+{
+    return TableTextPoints * logicalDpiY() / 72 / WeekPage::SmallestText;
+}
+
 void WeekView::fitSheet()
 {
     // At least the bell table's text size; a wider window shows the page wider.
-    const qreal readable = TableTextPoints * logicalDpiY() / 72 / WeekPage::SmallestText;
-    m_sheet->scale = std::max(readable, qreal(m_scroll->viewport()->width()) / m_page->width());
+    const QSize room = m_scroll->viewport()->size();
+    m_sheet->scale = std::max(readableScale(), qreal(room.width()) / m_page->width());
+    // A short week leaves no grey under the page.
     m_sheet->resize(int(std::ceil(m_page->width() * m_sheet->scale)),
-                    int(std::ceil(m_page->fullHeight() * m_sheet->scale)));
+                    std::max(room.height(), int(std::ceil(m_page->fullHeight() * m_sheet->scale))));
 }
 
 void WeekView::showEvent(QShowEvent *event)

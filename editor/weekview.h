@@ -67,6 +67,8 @@ private:
     void readWorkingFile(int program);
     void check(int program, const qmv::CellTable &table);
     void takeNotes();
+    // The scale that draws the page's smallest text as large as the bell table's.
+    qreal readableScale() const;
     void fitSheet();
 
     const QString m_fileTitle;
