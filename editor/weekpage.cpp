@@ -288,20 +288,50 @@ int WeekPage::paint(QPainter &painter, int height, int from) const
     return line;
 }
 
+std::pair<int, int> WeekPage::linesIn(qreal top, qreal bottom) const
+{
+    const qreal tableTop = headerHeight(true);
+    // The first line that reaches into sight, then each line until one starts below it.
+    const auto first = std::upper_bound(m_lineTops.begin(), m_lineTops.end() - 1, top - tableTop);
+    const auto last = std::lower_bound(first, m_lineTops.end() - 1, bottom - tableTop);
+    return {std::max(0, int(first - m_lineTops.begin()) - 1), int(last - m_lineTops.begin())};
+}
+
 void WeekPage::paintSheet(QPainter &painter, qreal top, qreal bottom) const
 {
     const int tableTop = headerHeight(true);
     if (top < tableTop)
         paintHeader(painter, true);
-    // The first line that reaches into sight, then each line until one starts below it.
-    int line = int(std::upper_bound(m_lineTops.begin(), m_lineTops.end(), top - tableTop) -
-                   m_lineTops.begin()) -
-               1;
-    for (line = std::max(line, 0); line < lineCount() && tableTop + m_lineTops[line] < bottom;
-         ++line)
+    const auto [first, last] = linesIn(top, bottom);
+    for (int line = first; line < last; ++line)
         paintLine(painter, line, tableTop + m_lineTops[line], top, bottom);
     paintDayLines(painter, std::max<qreal>(top, tableTop - ColumnHeaderHeight),
                   std::min<qreal>(bottom, tableTop + m_lineTops.back()));
+}
+
+QString WeekPage::sheetText(qreal top, qreal bottom) const
+{
+    QStringList parts;
+    const int tableTop = headerHeight(true);
+    if (top < tableTop) {
+        parts << m_title << m_subtitle << m_notes;
+        for (int d = 0; d < Days; ++d)
+            parts << QStringLiteral("%1/%2")
+                         .arg(m_index.bellProgram(0, d))
+                         .arg(m_index.bellProgram(1, d));
+    }
+    const auto [first, last] = linesIn(top, bottom);
+    for (int line = first; line < last; ++line) {
+        const TimetableRow row = m_index.line(line);
+        parts << QStringLiteral("%1 %2 %3").arg(line).arg(m_lineTops[line]).arg(row.time);
+        for (const QList<Event> &cell : row.cells) {
+            for (const Event &event : cell)
+                parts << eventText(event);
+            parts << QString();
+        }
+    }
+    parts << QString::number(tableTop + m_lineTops.back());
+    return parts.join(QLatin1Char('\n'));
 }
 
 bool printWeek(QPagedPaintDevice &device, const WeekPage &page)

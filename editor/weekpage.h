@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
 #include <vector>
 
 class QPagedPaintDevice;
@@ -41,6 +42,9 @@ public:
     int paint(QPainter &painter, int height, int from) const;
     // Draws the page as one sheet without end, only what lies between `top` and `bottom`.
     void paintSheet(QPainter &painter, qreal top, qreal bottom) const;
+    // What paintSheet draws between `top` and `bottom`, told in text: the same text, the same
+    // drawing.
+    QString sheetText(qreal top, qreal bottom) const;
 
 private:
     int headerHeight(bool firstPage) const;
@@ -48,6 +52,8 @@ private:
     void paintHeader(QPainter &painter, bool firstPage) const;
     void paintLine(QPainter &painter, int line, int top, qreal from, qreal to) const;
     void paintDayLines(QPainter &painter, qreal top, qreal bottom) const;
+    // The lines of the sheet between `top` and `bottom`: the first and one past the last.
+    std::pair<int, int> linesIn(qreal top, qreal bottom) const;
 
     const WeekIndex &m_index;
     QStringList m_notes;

@@ -120,6 +120,8 @@ WeekView::WeekView(const QString &fileTitle, Form2 *form)
 
     m_sheet = new WeekSheet(this);
     m_sheet->setObjectName(QStringLiteral("weekSheet"));
+    // The page stays where it is as it grows or shrinks: only what comes into sight is drawn.
+    m_sheet->setAttribute(Qt::WA_StaticContents);
     m_sheet->page = m_page.get();
     m_scroll = new QScrollArea(this);
     m_scroll->setObjectName(QStringLiteral("weekScroll"));
@@ -285,7 +287,14 @@ void WeekView::takeNotes()
         notes += program;
     m_page->update(notes + m_scheduleNotes);
     fitSheet();
-    m_sheet->update();
+    // An edit out of sight, the usual case in a long program, draws nothing.
+    const QRect seen = m_sheet->visibleRegion().boundingRect();
+    const QString shown =
+        m_page->sheetText(seen.top() / m_sheet->scale, (seen.bottom() + 1) / m_sheet->scale);
+    if (shown != m_shownText) {
+        m_shownText = shown;
+        m_sheet->update();
+    }
 }
 
 qreal WeekView::readableScale() const

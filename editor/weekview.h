@@ -90,6 +90,7 @@ private:
 
     QScrollArea *m_scroll = nullptr;
     WeekSheet *m_sheet = nullptr;
+    QString m_shownText; // what the sheet shows, as WeekPage::sheetText tells it
     QTimer m_refreshTimer;
     // Findings need every row of a program: they are worked out away from the window, and for
     // the shown program only once the typing pauses. A newer check of a program replaces the
