@@ -1,6 +1,8 @@
 #include "editorfixture.h"
 #include "weekview.h"
 
+#include <QScrollArea>
+
 class tst_Editor : public EditorFixture
 {
     Q_OBJECT
@@ -231,6 +233,9 @@ private slots:
         QTRY_COMPARE(monday(),
                      (QStringList{"08:00 P1 B1 PULSE 5 s OC", "09:30 P3 B2 CONT 7 s ON"}));
         QCOMPARE(view()->notes(), QStringList());
+        // Drawn no smaller than the bell table's text: wider than the window, which scrolls.
+        const auto *scroll = view()->findChild<QScrollArea *>("weekScroll");
+        QVERIFY(scroll->widget()->width() > scroll->viewport()->width());
         // The button stands where no other control does, the schedule's included.
         const QRect button = control("cmdWeekView")->geometry();
         for (const QWidget *other : m_form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
