@@ -63,6 +63,18 @@ QStringList programFindings(const qmv::CellTable &table, int program)
     return findingTexts(file, program);
 }
 
+// The controller's side of one program alone (none for 0), so that a comparison reads no other.
+qmv::record::ControllerState onlyProgram(qmv::record::ControllerState state, int program)
+{
+    if (state.record && state.record->sent) {
+        for (int p = 1; p <= qmv::ProgramCount; ++p) {
+            if (p != program)
+                state.record->sent->programs[p - 1] = {};
+        }
+    }
+    return state;
+}
+
 QString printedToday()
 {
     return QStringLiteral("printed ") + QDate::currentDate().toString(Qt::ISODate);
@@ -159,12 +171,12 @@ WeekView::WeekView(const QString &fileTitle, Form2 *form)
     m_checkTimer.setInterval(CheckDelay);
     connect(&m_checkTimer, &QTimer::timeout, this, [this] { check(m_shown, m_grid1->contents()); });
     for (int p = 0; p < qmv::ProgramCount; ++p) {
-        QFutureWatcher<QStringList> *watcher = &m_checks[p];
-        connect(watcher, &QFutureWatcher<QStringList>::finished, this, [this, watcher, p] {
+        QFutureWatcher<Check> *watcher = &m_checks[p];
+        connect(watcher, &QFutureWatcher<Check>::finished, this, [this, watcher, p] {
             // A check given up for a newer reading has no result.
             if (watcher->future().resultCount() == 0)
                 return;
-            m_programNotes[p] = watcher->result();
+            m_checked[p] = watcher->result();
             takeNotes();
         });
     }
@@ -230,7 +242,7 @@ void WeekView::readWorkingFile(int program)
     }
     m_index.setProgram(program, {});
     m_checks[program - 1].cancel();
-    m_programNotes[program - 1] = {error};
+    m_checked[program - 1] = {{error}, {}};
 }
 
 void WeekView::refresh()
@@ -263,6 +275,8 @@ void WeekView::refresh()
         const qmv::ProgramFile scheduleOnly{{}, m_grid2->contents()};
         m_index.setSchedule(scheduleOnly.schedule);
         m_scheduleNotes = findingTexts(scheduleOnly, 0);
+        m_scheduleDifferences =
+            qmv::record::compare(scheduleOnly, onlyProgram(m_controller, 0)).schedule;
         m_scheduleStale = false;
     }
     takeNotes();
@@ -271,21 +285,38 @@ void WeekView::refresh()
 void WeekView::check(int program, const qmv::CellTable &table)
 {
     m_checks[program - 1].cancel();
-    auto promise = std::make_shared<QPromise<QStringList>>();
+    auto promise = std::make_shared<QPromise<Check>>();
     m_checks[program - 1].setFuture(promise->future());
-    QThreadPool::globalInstance()->start([promise, table, program] {
+    const qmv::record::ControllerState controller = onlyProgram(m_controller, program);
+    QThreadPool::globalInstance()->start([promise, table, program, controller] {
         promise->start();
-        promise->addResult(programFindings(table, program));
+        qmv::ProgramFile file;
+        file.programs[program - 1] = table;
+        promise->addResult(
+            Check{programFindings(table, program), qmv::record::compare(file, controller).rows});
         promise->finish();
     });
 }
 
 void WeekView::takeNotes()
 {
-    QStringList notes;
-    for (const QStringList &program : m_programNotes)
-        notes += program;
-    m_page->update(notes + m_scheduleNotes);
+    qmv::record::Comparison comparison;
+    comparison.known = m_controller.record && m_controller.record->sent;
+    QStringList findings;
+    for (const Check &check : m_checked) {
+        comparison.rows += check.differences;
+        findings += check.findings;
+    }
+    comparison.schedule = m_scheduleDifferences;
+    const bool checking =
+        m_checkTimer.isActive() ||
+        std::any_of(m_checks.begin(), m_checks.end(),
+                    [](const QFutureWatcher<Check> &check) { return check.isRunning(); });
+    QString controller = m_controller.statusLine();
+    if (comparison.known)
+        controller += QStringLiteral(" - ") +
+                      (checking ? QStringLiteral("comparing...") : comparison.summary());
+    m_page->update(QStringList{controller} + comparison.lines() + findings + m_scheduleNotes);
     fitSheet();
     // An edit out of sight, the usual case in a long program, draws nothing.
     const QRect seen = m_sheet->visibleRegion().boundingRect();
@@ -315,6 +346,11 @@ void WeekView::fitSheet()
 void WeekView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // A download since the view was last shown changes what every table is compared with.
+    m_controller = qmv::record::controllerState();
+    m_stamps.fill({{}, -2});
+    m_shownStale = true;
+    m_scheduleStale = true;
     refresh();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controllerstate.h"
 #include "weekindex.h"
 
 #include <QDateTime>
@@ -64,6 +65,14 @@ private:
 
     void shownRowsChanged(int first, int last);
     void scheduleRefresh();
+    // What a check of one program finds: its findings, and its rows that differ from the
+    // controller's.
+    struct Check
+    {
+        QStringList findings;
+        QList<qmv::record::RowDifference> differences;
+    };
+
     void readWorkingFile(int program);
     void check(int program, const qmv::CellTable &table);
     void takeNotes();
@@ -85,8 +94,11 @@ private:
     int m_lastChanged = -1;
     bool m_scheduleStale = true;
     std::array<Stamp, qmv::ProgramCount> m_stamps;
-    std::array<QStringList, qmv::ProgramCount> m_programNotes;
+    std::array<Check, qmv::ProgramCount> m_checked;
     QStringList m_scheduleNotes;
+    // What the download records say the controller holds, read each time the view is shown.
+    qmv::record::ControllerState m_controller;
+    QList<qmv::record::ScheduleDifference> m_scheduleDifferences;
 
     QScrollArea *m_scroll = nullptr;
     WeekSheet *m_sheet = nullptr;
@@ -96,7 +108,7 @@ private:
     // the shown program only once the typing pauses. A newer check of a program replaces the
     // one under way.
     QTimer m_checkTimer;
-    std::array<QFutureWatcher<QStringList>, qmv::ProgramCount> m_checks;
+    std::array<QFutureWatcher<Check>, qmv::ProgramCount> m_checks;
 };
 
 namespace qmv::week {
