@@ -1,6 +1,8 @@
+#include "downloadrecord.h"
 #include "editorfixture.h"
 #include "weekview.h"
 
+#include <QScrollArea>
 #include <QScrollBar>
 
 class tst_Editor : public EditorFixture
@@ -346,7 +348,11 @@ private slots:
         grid2()->setCellText(0, 0, "1");
         QTRY_COMPARE(monday(),
                      (QStringList{"08:00 P1 B1 PULSE 5 s OC", "09:30 P3 B2 CONT 7 s ON"}));
-        QCOMPARE(view()->notes(), QStringList());
+        QCOMPARE(view()->notes(),
+                 QStringList{"Controller: unknown: no download to it is recorded"});
+        // Drawn no smaller than the bell table's text: wider than the window, which scrolls.
+        const auto *scroll = view()->findChild<QScrollArea *>("weekScroll");
+        QVERIFY(scroll->widget()->width() > scroll->viewport()->width());
         // The button stands where no other control does, the schedule's included.
         const QRect button = control("cmdWeekView")->geometry();
         for (const QWidget *other : m_form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
@@ -357,6 +363,38 @@ private slots:
         view()->close();
         click("cmdWeekView");
         QTRY_VERIFY(view()->isVisible());
+    }
+
+    // The controller took program 2 with two timed rows and program 2 for bell 1 on Mondays; the
+    // new program being edited has neither.
+    void weekViewComparesWithTheController()
+    {
+        QVERIFY(openNew());
+        qmv::ProgramFile sent{
+            {qmv::defaultBellTable(), qmv::defaultBellTable(), qmv::defaultBellTable()},
+            qmv::defaultSchedule()};
+        sent.programs[1].rows[0] = QString("07:00|ON|CONT|5|OFF|CONT||OC").split('|');
+        sent.programs[1].rows[1] = QString("08:00|ON|CONT|5|OFF|CONT||OC").split('|');
+        sent.schedule.rows[0][0] = "2";
+        qmv::record::RecordWriter writer;
+        QVERIFY(
+            writer.begin({"week1.qmv", qmv::paths::programFile("week1.qmv"), true, "pty", sent}));
+        writer.eraseSent();
+        writer.erased();
+        writer.clockSet("08:00", 0);
+        writer.rowAcknowledged(2, 0);
+        writer.rowAcknowledged(2, 1);
+        writer.scheduleAcknowledged();
+        writer.complete();
+        QVERIFY(show());
+        QTest::keyClick(m_form.get(), Qt::Key_T, Qt::ControlModifier);
+        QTRY_VERIFY(
+            view()->notes().value(0).endsWith(", complete - 2 rows and 1 schedule cell differ"));
+        QCOMPARE(view()->notes().mid(1).filter("controller:").size(), 3);
+        QVERIFY(view()->notes().contains("schedule bell 1 Monday: 3 | controller: 2"));
+        goTo(3);
+        grid2()->setCellText(0, 0, "2");
+        QTRY_VERIFY(view()->notes().value(0).endsWith(", complete - 2 rows differ"));
     }
 
     void downloadAsksWhenRowsWouldNotBeSent_data()

@@ -1,5 +1,6 @@
 #include "commandline.h"
 #include "programcheck.h"
+#include "weekindex.h"
 #include "weekplan.h"
 
 #include <QProcess>
@@ -25,16 +26,17 @@ QByteArray fileBytes(const QList<QStringList> &programs,
 }
 
 // All three programs and a schedule that mixes them: bell 2 follows program 2 on Wednesday and
-// Thursday while bell 1 stays on program 1, both take program 2 on Saturday, and on Sunday bell 2
-// has no program.
-const QByteArray Week =
-    fileBytes({{"08:00|ON|CONT|5|ON|CONT|5|ON", "10:15|ON|PULSE|3|OFF|CONT||OC",
-                "12:00|ON|CONT|10|ON|PULSE|20|OFF", "|OFF|CONT||OFF|CONT||OC",
-                "14:00|ON|CONT|5|OFF|CONT||OC"},
-               {"09:00|OFF|CONT||ON|CONT|4|OC", "07:30|ON|PULSE|2|OFF|CONT||OC",
-                "11:00|OFF|CONT||OFF|CONT||ON", "25:00|ON|CONT|5|OFF|CONT||OC"},
-               {"13:00|ON|CONT|300|OFF|CONT||OC", "13:30|ON|CONT|7|OFF|CONT||OC"}},
-              {"1|1|1|1|1|2|3", "1|1|2|2|1|2|x"});
+// Thursday while bell 1 stays on program 1, both take program 2 on Saturday and program 3 on
+// Sunday.
+const QList<QStringList> WeekPrograms = {
+    {"08:00|ON|CONT|5|ON|CONT|5|ON", "10:15|ON|PULSE|3|OFF|CONT||OC",
+     "12:00|ON|CONT|10|ON|PULSE|20|OFF", "|OFF|CONT||OFF|CONT||OC", "14:00|ON|CONT|5|OFF|CONT||OC"},
+    {"09:00|OFF|CONT||ON|CONT|4|OC", "07:30|ON|PULSE|2|OFF|CONT||OC",
+     "11:00|OFF|CONT||OFF|CONT||ON", "25:00|ON|CONT|5|OFF|CONT||OC"},
+    {"13:00|ON|CONT|300|OFF|CONT||OC", "13:30|ON|CONT|7|OFF|CONT||OC"}};
+const QStringList WeekSchedule = {"1|1|1|1|1|2|3", "1|1|2|2|1|2|3"};
+const QStringList UnsentSchedule = {"1|1|1|1|1|2|3", "1|1|2|2|1|2|x"};
+const QByteArray Week = fileBytes(WeekPrograms, WeekSchedule);
 
 } // namespace
 
@@ -68,17 +70,21 @@ private slots:
             << 5 << "2/2"
             << QStringList{"07:30 P2 B1 PULSE 2 s OC", "09:00 P2 B2 CONT 4 s OC", "11:00 P2 ON",
                            "25:00 P2 row 4 not sent: the time \"25:00\" is not a time hh:mm"};
-        QTest::newRow("nonprogramleavesbell2silent")
-            << 6 << "3/0"
+        QTest::newRow("sundayfollowsprogram3")
+            << 6 << "3/3"
             << QStringList{"13:00 P3 row 1 not sent: the seconds \"300\" are not from 0 to 255",
                            "13:30 P3 B1 CONT 7 s OC"};
+        // The controller keeps a schedule the download does not replace: no day is known.
+        QTest::newRow("schedulenotsent") << 0 << "0/0" << QStringList{};
     }
 
     void week()
     {
         QFETCH(int, day);
+        const bool sent = QByteArray(QTest::currentDataTag()) != "schedulenotsent";
         qmv::ParseError error;
-        const auto file = qmv::parseProgramFile(Week, &error);
+        const auto file = qmv::parseProgramFile(
+            fileBytes(WeekPrograms, sent ? WeekSchedule : UnsentSchedule), &error);
         QVERIFY2(file, qPrintable(error.toString()));
         const qmv::week::WeekPlan plan = qmv::week::weekPlan(file->programs, file->schedule);
         const qmv::week::Day &got = plan.days[day];
@@ -87,7 +93,56 @@ private slots:
         for (const qmv::week::Event &event : got.events)
             texts.append(qmv::week::eventText(event));
         QTEST(texts, "events");
-        QCOMPARE(plan.scheduleNotSent, QString("Bell 2, Sun holds \"x\", not a program 1, 2 or 3"));
+        QCOMPARE(plan.scheduleNotSent,
+                 sent ? QString() : "Bell 2, Sun holds \"x\", not a program 1, 2 or 3");
+    }
+
+    // The week follows rows edited one at a time as it follows a whole table read at once.
+    void edits_data()
+    {
+        QTest::addColumn<QStringList>("edits"); // "row|cells", applied in turn
+        QTest::addColumn<QStringList>("events");
+        const QString ring = "|ON|CONT|5|OFF|CONT||OC";
+        QTest::newRow("timemoveslater")
+            << QStringList{"0|09:30" + ring}
+            << QStringList{"09:00 P1 B1 CONT 5 s OC", "09:30 P1 B1 CONT 5 s OC",
+                           "10:00 P1 B1 CONT 5 s OC"};
+        QTest::newRow("shorttimeendsprogram")
+            << QStringList{"1|09:3" + ring}
+            << QStringList{"08:00 P1 B1 CONT 5 s OC",
+                           "10:00 P1 row 3 not sent: it comes after row 2, where the program ends",
+                           "09:3 P1 row 2 not sent: the time \"09:3\" is shorter than hh:mm and "
+                           "ends the program"};
+        QTest::newRow("endmended")
+            << QStringList{"1|09:3" + ring, "1|09:35" + ring}
+            << QStringList{"08:00 P1 B1 CONT 5 s OC", "09:35 P1 B1 CONT 5 s OC",
+                           "10:00 P1 B1 CONT 5 s OC"};
+        QTest::newRow("sametimekeepsroworder")
+            << QStringList{"2|08:00|OFF|CONT||OFF|CONT||ON", "0|10:00" + ring}
+            << QStringList{"08:00 P1 ON", "09:00 P1 B1 CONT 5 s OC", "10:00 P1 B1 CONT 5 s OC"};
+        QTest::newRow("timecleared")
+            << QStringList{"2|" + ring}
+            << QStringList{"08:00 P1 B1 CONT 5 s OC", "09:00 P1 B1 CONT 5 s OC"};
+    }
+
+    void edits()
+    {
+        QFETCH(QStringList, edits);
+        qmv::CellTable program{qmv::BellColumns, {}};
+        for (const QString &time : QStringList{"08:00", "09:00", "10:00"})
+            program.rows.append((time + "|ON|CONT|5|OFF|CONT||OC").split('|'));
+        qmv::week::WeekIndex index;
+        index.setProgram(1, program);
+        index.setSchedule({qmv::ScheduleColumns, {QStringList(7, "1"), QStringList(7, "1")}});
+        for (const QString &edit : edits) {
+            const QList<QStringList> row{edit.section('|', 1).split('|')};
+            index.setRows(1, edit.section('|', 0, 0).toInt(), row);
+        }
+        const qmv::week::WeekPlan plan = index.plan();
+        QStringList texts;
+        for (const qmv::week::Event &event : plan.days[0].events)
+            texts.append(qmv::week::eventText(event));
+        QTEST(texts, "events");
     }
 
     void check_data()
@@ -150,21 +205,38 @@ private slots:
     }
 
     // `qmv --print`, with no display at all: the week on one PDF page, never over the program
-    // file it comes from.
+    // file it comes from, every text whole and apart from the next.
     void pdf_data()
     {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("pdfName");
         QTest::addColumn<int>("exitCode");
-        QTest::newRow("week") << "week.pdf" << 0;
-        QTest::newRow("outputisprogramfile") << "week1.qmv" << 2;
+        QTest::addColumn<QString>("lines"); // what the page shows, '|' between patterns
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QTest::newRow("week") << "week1.qmv" << Week << "week.pdf" << 0
+                              << "week1.qmv +printed " + today +
+                                     "|Wednesday|Sunday|B1 P1|B2 P2|09:00|PULSE 10 s|not sent: P1 "
+                                     "row 5|program 3, row 1: not sent";
+        QTest::newRow("schedulenotsent")
+            << "week1.qmv" << fileBytes(WeekPrograms, UnsentSchedule) << "week.pdf" << 0
+            << "B1 P\\? +B2 P\\? +Light|weekly schedule will not be sent|^((?!Sun holds).)*Sun "
+               "holds((?!Sun holds).)*$";
+        QTest::newRow("widesttextsandlongname")
+            << QString(240, 'w') + ".qmv" << fileBytes({{"08:00|ON|PULSE|255|ON|PULSE|255|OFF"}})
+            << "week.pdf" << 0 << "w… +printed " + today + "|PULSE 255 s +PULSE 255 s +OFF";
+        QTest::newRow("outputisprogramfile") << "week1.qmv" << Week << "week1.qmv" << 2 << "";
     }
 
     void pdf()
     {
+        QFETCH(QString, fileName);
+        QFETCH(QByteArray, bytes);
         QFETCH(QString, pdfName);
         QFETCH(int, exitCode);
-        const QString file = m_dir.filePath("week1.qmv"), pdf = m_dir.filePath(pdfName);
-        QCOMPARE(qmv::writeFileAtomic(file, Week), QString());
+        QFETCH(QString, lines);
+        const QString file = m_dir.filePath(fileName), pdf = m_dir.filePath(pdfName);
+        QCOMPARE(qmv::writeFileAtomic(file, bytes), QString());
         QProcess qmv;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove("QT_QPA_PLATFORM");
@@ -175,7 +247,7 @@ private slots:
         QCOMPARE(qmv.exitCode(), exitCode);
         QCOMPARE(qmv.readAllStandardError().contains(pdfName.toLatin1()), exitCode != 0);
         QByteArray kept;
-        QVERIFY(qmv::readFile(file, &kept).isEmpty() && kept == Week);
+        QVERIFY(qmv::readFile(file, &kept).isEmpty() && kept == bytes);
         if (exitCode != 0)
             return;
         const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
@@ -186,12 +258,10 @@ private slots:
         QVERIFY(process.waitForFinished());
         const QString got = QString::fromUtf8(process.readAllStandardOutput());
         QCOMPARE(got.count('\f'), 1); // one page
-        const QString today = QDate::currentDate().toString(Qt::ISODate);
-        for (const QString &part : QString("week1.qmv|printed " + today +
-                                           "|Wednesday|Sunday|B1 P1|B2 P2|09:00|PULSE 10 s|not "
-                                           "sent: P1 row 5|Bell 2, Sun holds")
-                                       .split('|'))
-            QVERIFY2(got.contains(part), qPrintable(part + " missing from:\n" + got));
+        for (const QString &line : lines.split('|')) {
+            const QRegularExpression pattern(line, QRegularExpression::DotMatchesEverythingOption);
+            QVERIFY2(got.contains(pattern), qPrintable(line + " missing from:\n" + got));
+        }
     }
 };
 

@@ -42,7 +42,7 @@ struct Event
 
 struct Day
 {
-    int bell1Program = 0; // 0 when the schedule's cell is not a program
+    int bell1Program = 0; // 0 when not known: the schedule will not be sent
     int bell2Program = 0;
     QList<Event> events; // in time order; rows with times that are not sent included
 };
@@ -64,13 +64,12 @@ QString lightText(Light light);
 // One line for an event: "07:45 P1 B1 PULSE 5 s OC", "12:00 P2 not sent: ...".
 QString eventText(const Event &event);
 
-// The events of the week laid out as a timetable: one line per time, one cell per day, each cell
+// One line of the week laid out as a timetable: one line per time, one cell per day, each cell
 // holding the events at that time on that day.
 struct TimetableRow
 {
     QString time;
     std::array<QList<Event>, Days> cells;
 };
-QList<TimetableRow> timetable(const WeekPlan &plan);
 
 } // namespace qmv::week
