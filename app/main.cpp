@@ -1,3 +1,4 @@
+#include "calendarrun.h"
 #include "commandline.h"
 #include "form1.h"
 #include "paths.h"
@@ -16,6 +17,8 @@ namespace {
 
 // The exit code of a command line the tool does not understand.
 constexpr int UsageError = 2;
+constexpr int DefaultPlanDays = 31;
+constexpr int MaxPlanDays = 3660;
 
 void print(FILE *stream, const QString &text)
 {
@@ -81,16 +84,39 @@ int main(int argc, char *argv[])
         QStringLiteral("With --download: erase the controller without asking first."));
     parser.addOptions({rootOption, portOption, checkOption, printOption, outputOption,
                        downloadOption, yesOption});
+    const QCommandLineOption calendarOption(
+        QStringLiteral("calendar"),
+        QStringLiteral("Downloads the program file the calendar gives for now, when the "
+                       "controller does not hold it yet or its clock needs setting. Exit code 0 "
+                       "when the controller holds what it should, 1 when a download failed, 2 "
+                       "when the calendar cannot be used."));
+    const QCommandLineOption planOption(
+        QStringLiteral("plan"),
+        QStringLiteral("With --calendar: prints what the controller will hold on each of the "
+                       "coming DAYS days (default %1) and when downloads will happen; sends "
+                       "nothing.")
+            .arg(DefaultPlanDays));
+    parser.addOptions({calendarOption, planOption});
+    parser.addPositionalArgument(QStringLiteral("DAYS"),
+                                 QStringLiteral("With --calendar --plan: the days to plan."),
+                                 QStringLiteral("[DAYS]"));
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'")
-                              .arg(parser.positionalArguments().constFirst()));
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > int(parser.isSet(planOption)))
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.constLast()));
+    bool daysRead = positional.isEmpty();
+    const int planDays = daysRead ? DefaultPlanDays : positional.constFirst().toInt(&daysRead);
+    if (!daysRead || planDays < 1 || planDays > MaxPlanDays)
+        return usageError(QStringLiteral("DAYS is a number from 1 to %1").arg(MaxPlanDays));
     if (int(parser.isSet(checkOption)) + int(parser.isSet(printOption)) +
-            int(parser.isSet(downloadOption)) >
+            int(parser.isSet(downloadOption)) + int(parser.isSet(calendarOption)) >
         1)
-        return usageError(QStringLiteral("--check, --print and --download go one at a time"));
+        return usageError(
+            QStringLiteral("--check, --print, --download and --calendar go one at a time"));
+    if (parser.isSet(planOption) && !parser.isSet(calendarOption))
+        return usageError(QStringLiteral("--plan goes with --calendar"));
     if (parser.isSet(yesOption) && !parser.isSet(downloadOption))
         return usageError(QStringLiteral("--yes goes with --download"));
     if (parser.isSet(printOption) != parser.isSet(outputOption))
@@ -120,6 +146,13 @@ int main(int argc, char *argv[])
         QTextStream err(stderr);
         return qmv::downloadFromTerminal(parser.value(downloadOption), parser.isSet(yesOption),
                                          err);
+    }
+    if (parser.isSet(calendarOption)) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return parser.isSet(planOption) ? qmv::cli::planCalendar(planDays, out, err)
+                                        : qmv::cli::applyCalendar(out, err);
     }
     if (parser.isSet(printOption)) {
         // A page is drawn, never shown: no display is needed.

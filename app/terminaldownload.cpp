@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #ifdef Q_OS_UNIX
@@ -46,7 +47,39 @@ private:
     QTextStream &m_err;
 };
 
+// The system's clock, shifted when QMV_NOW holds a date and time: tests run a download on a
+// chosen day without touching the system's clock.
+class CommandLineClock : public Clock
+{
+public:
+    CommandLineClock()
+    {
+        const QDateTime start =
+            QDateTime::fromString(qEnvironmentVariable("QMV_NOW"), Qt::ISODate);
+        if (start.isValid())
+            m_shift = QDateTime::currentDateTime().msecsTo(start);
+    }
+    QDateTime now() const override
+    {
+        return wholeSecond(QDateTime::currentDateTime().addMSecs(m_shift).toLocalTime());
+    }
+    std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override
+    {
+        const qint64 ms = QDateTime::currentDateTime().addMSecs(m_shift).msecsTo(moment) + 1;
+        return std::chrono::milliseconds(ms > 0 ? ms : 0);
+    }
+
+private:
+    qint64 m_shift = 0;
+};
+
 } // namespace
+
+const Clock &commandLineClock()
+{
+    static const CommandLineClock clock;
+    return clock;
+}
 
 int downloadFromTerminal(const QString &programFile, bool yes, QTextStream &err)
 {
@@ -75,14 +108,28 @@ int downloadFromTerminal(const QString &programFile, bool yes, QTextStream &err)
         }
     }
 
+    return downloadProgram(*file, QFileInfo(programFile).fileName(), err).code;
+}
+
+TerminalOutcome downloadProgram(const ProgramFile &file, const QString &name, QTextStream &err)
+{
+    const QString port = port::chosen();
     TerminalUser user(err);
     DownloadSequence sequence(qmvComm::instance(), user);
+    const Clock &clock = commandLineClock();
+    sequence.setClock(&clock);
     sequence.setSource([&file](int program, bool withSchedule, QString *) {
-        WorkingProgram working{file->programs[program - 1], std::nullopt};
+        WorkingProgram working{file.programs[program - 1], std::nullopt};
         if (withSchedule)
-            working.schedule = file->schedule;
+            working.schedule = file.schedule;
         return std::optional<WorkingProgram>(working);
     });
+    TerminalOutcome outcome;
+    outcome.portOpened = true;
+    QObject::connect(&sequence, &DownloadSequence::portUnavailable, &sequence,
+                     [&outcome] { outcome.portOpened = false; });
+    QObject::connect(&sequence, &DownloadSequence::clockSent, &sequence,
+                     [&] { outcome.clockSet = clock.now(); });
 
     bool failed = false;
     bool ended = false;
@@ -107,19 +154,24 @@ int downloadFromTerminal(const QString &programFile, bool yes, QTextStream &err)
     QObject::connect(&sequence, &DownloadSequence::idle, &sequence, [&] {
         if (user.clockToSet) {
             user.clockToSet = false;
-            sequence.continueDownload(sequence.currentTimeText(), sequence.todayIndex());
+            // The controller counts its seconds from the clock command: sent at the start of a
+            // minute, its minute starts with the PC's instead of up to 59 seconds late.
+            const QDateTime now = clock.now();
+            const QDateTime minute = now.addSecs(now.time().second() ? 60 - now.time().second() : 0);
+            QTimer::singleShot(clock.realTimeUntil(minute), &sequence, [&sequence] {
+                sequence.continueDownload(sequence.currentTimeText(), sequence.todayIndex());
+            });
         } else if (failed) {
             // Nobody presses RETRY here: a failed connection or erase ends the download.
             end(1);
         }
     });
-    err << QStringLiteral("Downloading %1 on %2").arg(QFileInfo(programFile).fileName(), port)
-        << Qt::endl;
+    err << QStringLiteral("Downloading %1 on %2").arg(name, port) << Qt::endl;
     if (!sequence.start())
-        return 1;
-    const int result = QCoreApplication::exec();
+        return outcome;
+    outcome.code = QCoreApplication::exec();
     sequence.stop();
-    return result;
+    return outcome;
 }
 
 } // namespace qmv

@@ -1,10 +1,30 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 class QTextStream;
 
 namespace qmv {
+
+class Clock;
+struct ProgramFile;
+
+// The clock command-line downloads tell the time by: the system's.
+const Clock &commandLineClock();
+
+// How a download without a window went: its exit code as below, when the controller's clock was
+// set (invalid when it was not), and whether the port opened at all.
+struct TerminalOutcome
+{
+    int code = 1;
+    QDateTime clockSet;
+    bool portOpened = false;
+};
+
+// Downloads `file` (named `name` in the reports) with the download window's own sequence, the
+// clock sent at the start of a minute, with its progress on `err`.
+TerminalOutcome downloadProgram(const ProgramFile &file, const QString &name, QTextStream &err);
 
 // The download from the command line: the download window's own sequence, fed from a program
 // file instead of the working files, with its progress and reports on `err`. Unless `yes` is set

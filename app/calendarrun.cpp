@@ -1,0 +1,130 @@
+#include "calendarrun.h"
+
+#include "calendarplan.h"
+#include "clock.h"
+#include "paths.h"
+#include "programfile.h"
+#include "terminaldownload.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QLockFile>
+#include <QTextStream>
+#include <QTimer>
+
+namespace qmv::cli {
+
+using namespace qmv::calendar;
+
+namespace {
+
+constexpr int Holds = 0;
+constexpr int NotDownloaded = 1;
+constexpr int Unusable = 2;
+
+// The calendar, or nothing when it cannot be used, with the reasons on `err`.
+std::optional<Calendar> usableCalendar(QTextStream &err)
+{
+    QString why;
+    std::optional<Calendar> calendar = readCalendar(calendarPath(), &why);
+    if (!calendar) {
+        err << why << Qt::endl;
+        return std::nullopt;
+    }
+    const QStringList wrong = layoutProblems(*calendar);
+    for (const QString &problem : wrong)
+        err << QStringLiteral("The calendar cannot be used: ") << problem << Qt::endl;
+    if (!wrong.isEmpty())
+        return std::nullopt;
+    return calendar;
+}
+
+void sleepUntil(const Clock &clock, const QDateTime &moment)
+{
+    QEventLoop loop;
+    QTimer::singleShot(clock.realTimeUntil(moment), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+int applyCalendar(QTextStream &out, QTextStream &err)
+{
+    const std::optional<Calendar> calendar = usableCalendar(err);
+    if (!calendar)
+        return Unusable;
+    const Clock &clock = commandLineClock();
+    const QString due = calendar->fileOn(clock.now().date());
+    if (const QString why = fileProblem(due); !why.isEmpty()) {
+        err << QStringLiteral("The calendar cannot be used: ") << why << Qt::endl;
+        return Unusable;
+    }
+
+    // One run at a time: a second one would write to the line while the first downloads.
+    QLockFile lock(paths::confgDir() + QStringLiteral("/calendar.lock"));
+    if (!lock.tryLock(0)) {
+        err << QStringLiteral("The port is busy: another calendar run is downloading. Nothing "
+                              "was sent.")
+            << Qt::endl;
+        return NotDownloaded;
+    }
+
+    ConfgHeldRecord record;
+    const std::optional<Held> held = record.held();
+    ProgramFiles files;
+    const Decision decision = decide(*calendar, held, clock.now(), files);
+    if (!decision.download) {
+        out << QStringLiteral("Nothing to do: %1.").arg(decision.reason) << Qt::endl;
+        return Holds;
+    }
+    if (decision.notBefore > clock.now()) {
+        err << QStringLiteral("A ring is due: the download waits until %1.")
+                   .arg(decision.notBefore.toString(QStringLiteral("HH:mm:ss")))
+            << Qt::endl;
+        sleepUntil(clock, decision.notBefore);
+    }
+
+    // The bytes sent are the bytes recorded, even if someone saves the file meanwhile.
+    QByteArray bytes;
+    ParseError damaged;
+    QString why = readFile(decision.file, &bytes);
+    const std::optional<ProgramFile> file =
+        why.isEmpty() ? parseProgramFile(bytes, &damaged) : std::nullopt;
+    if (!file) {
+        err << QStringLiteral("The calendar cannot be used: ")
+            << (why.isEmpty() ? damaged.toString() : why) << Qt::endl;
+        return Unusable;
+    }
+    err << QStringLiteral("Download: %1.").arg(decision.reason) << Qt::endl;
+    const TerminalOutcome outcome = downloadProgram(*file, shortName(decision.file), err);
+    if (!outcome.portOpened)
+        return NotDownloaded;
+    // An incomplete download is recorded as such, so the next run downloads again.
+    Held now{decision.file, digestOf(bytes), outcome.code == 0, held ? held->clockSet : QDateTime(),
+             held ? held->utcOffset : 0};
+    if (outcome.clockSet.isValid()) {
+        now.clockSet = outcome.clockSet;
+        now.utcOffset = outcome.clockSet.offsetFromUtc();
+    }
+    if (const QString failed = record.store(now); !failed.isEmpty()) {
+        err << failed << Qt::endl;
+        return NotDownloaded;
+    }
+    return outcome.code == 0 ? Holds : NotDownloaded;
+}
+
+int planCalendar(int days, QTextStream &out, QTextStream &err)
+{
+    const std::optional<Calendar> calendar = usableCalendar(err);
+    if (!calendar)
+        return Unusable;
+    ProgramFiles files;
+    out << planText(plan(*calendar, ConfgHeldRecord().held(), commandLineClock().now(), days,
+                         files));
+    const QStringList wrong = problems(*calendar);
+    for (const QString &problem : wrong)
+        err << QStringLiteral("The calendar cannot be used: ") << problem << Qt::endl;
+    return wrong.isEmpty() ? Holds : Unusable;
+}
+
+} // namespace qmv::cli
