@@ -42,7 +42,7 @@ std::optional<Calendar> usableCalendar(QTextStream &err)
 void sleepUntil(const Clock &clock, const QDateTime &moment)
 {
     QEventLoop loop;
-    QTimer::singleShot(clock.realTimeUntil(moment), &loop, &QEventLoop::quit);
+    QTimer::singleShot(clock.realTimeUntil(moment), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 

@@ -158,7 +158,7 @@ TerminalOutcome downloadProgram(const ProgramFile &file, const QString &name, QT
             // minute, its minute starts with the PC's instead of up to 59 seconds late.
             const QDateTime now = clock.now();
             const QDateTime minute = now.addSecs(now.time().second() ? 60 - now.time().second() : 0);
-            QTimer::singleShot(clock.realTimeUntil(minute), &sequence, [&sequence] {
+            QTimer::singleShot(clock.realTimeUntil(minute), Qt::PreciseTimer, &sequence, [&sequence] {
                 sequence.continueDownload(sequence.currentTimeText(), sequence.todayIndex());
             });
         } else if (failed) {

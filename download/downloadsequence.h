@@ -124,6 +124,8 @@ private:
     void SendWeekSchedule();
     void finishDownload();
 
+    // "Program 2: rows 3, 4", or nothing when every row with a time is sent.
+    static QString rowsAfterEndText(int program, const qmv::CellTable &bell);
     bool loadProgram(int program);
     bool connectionEnds(int attempt, qmvComm::Outcome outcome);
     void portFailed(const QString &reason);
