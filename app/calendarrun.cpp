@@ -2,11 +2,15 @@
 
 #include "calendarplan.h"
 #include "clock.h"
+#include "downloadsequence.h"
 #include "paths.h"
+#include "portchoice.h"
+#include "programcheck.h"
 #include "programfile.h"
 #include "terminaldownload.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QLockFile>
 #include <QTextStream>
@@ -39,6 +43,70 @@ std::optional<Calendar> usableCalendar(QTextStream &err)
     return calendar;
 }
 
+// Records the calendar's own download: begun before the controller is touched, its erase, and
+// at the end what arrived.
+class CalendarRecorder
+{
+public:
+    CalendarRecorder(const Clock &clock, const QString &path, const ProgramFile &file)
+        : m_path(path), m_file(file)
+    {
+        m_writer.setNow([&clock] { return clock.now(); });
+    }
+
+    void watch(DownloadSequence &sequence)
+    {
+        m_writer.begin(
+            {QFileInfo(m_path).fileName(), m_path, false, port::chosen(), m_file});
+        // The erase follows the connection at once, and the texts are the download's own.
+        QObject::connect(&sequence, &DownloadSequence::statusChanged, &sequence,
+                         [this](DownloadSequence::Look look, const QString &text) {
+                             if (text.endsWith(QLatin1String("System Connected")))
+                                 m_writer.eraseSent();
+                             else if (text.startsWith(QLatin1String("Erased")))
+                                 m_writer.erased();
+                             if (look == DownloadSequence::Look::Failure)
+                                 m_failure = text.simplified();
+                         });
+        QObject::connect(&sequence, &DownloadSequence::clockSent, &sequence,
+                         [this, &sequence](const QString &time) {
+                             m_clockTime = time;
+                             m_weekDay = sequence.todayIndex();
+                         });
+    }
+
+    // A complete download had every row, the schedule and the clock acknowledged.
+    void end(bool complete)
+    {
+        if (!complete) {
+            m_writer.incomplete(QStringLiteral("download"),
+                                m_failure.isEmpty() ? QStringLiteral("the download is incomplete")
+                                                    : m_failure);
+            return;
+        }
+        m_writer.clockSet(m_clockTime, m_weekDay);
+        for (int program = 1; program <= ProgramCount; ++program) {
+            const QList<check::RowFate> fates = check::rowFates(m_file.programs[program - 1]);
+            for (int row = 0; row < fates.size(); ++row) {
+                if (fates.at(row).kind == check::RowFate::Sent)
+                    m_writer.rowAcknowledged(program, row);
+            }
+        }
+        m_writer.scheduleAcknowledged();
+        m_writer.complete();
+    }
+
+    QString error() const { return m_writer.error(); }
+
+private:
+    QString m_path;
+    const ProgramFile &m_file;
+    record::RecordWriter m_writer;
+    QString m_clockTime;
+    int m_weekDay = -1;
+    QString m_failure;
+};
+
 void sleepUntil(const Clock &clock, const QDateTime &moment)
 {
     QEventLoop loop;
@@ -69,10 +137,9 @@ int applyCalendar(QTextStream &out, QTextStream &err)
         return NotDownloaded;
     }
 
-    ConfgHeldRecord record;
-    const std::optional<Held> held = record.held();
     ProgramFiles files;
-    const Decision decision = decide(*calendar, held, clock.now(), files);
+    const Decision decision =
+        decide(*calendar, heldFrom(record::controllerState()), clock.now(), files);
     if (!decision.download) {
         out << QStringLiteral("Nothing to do: %1.").arg(decision.reason) << Qt::endl;
         return Holds;
@@ -84,33 +151,22 @@ int applyCalendar(QTextStream &out, QTextStream &err)
         sleepUntil(clock, decision.notBefore);
     }
 
-    // The bytes sent are the bytes recorded, even if someone saves the file meanwhile.
-    QByteArray bytes;
-    ParseError damaged;
-    QString why = readFile(decision.file, &bytes);
-    const std::optional<ProgramFile> file =
-        why.isEmpty() ? parseProgramFile(bytes, &damaged) : std::nullopt;
+    QString why;
+    const std::optional<ProgramFile> file = readProgramFile(decision.file, &why);
     if (!file) {
-        err << QStringLiteral("The calendar cannot be used: ")
-            << (why.isEmpty() ? damaged.toString() : why) << Qt::endl;
+        err << QStringLiteral("The calendar cannot be used: ") << why << Qt::endl;
         return Unusable;
     }
     err << QStringLiteral("Download: %1.").arg(decision.reason) << Qt::endl;
-    const TerminalOutcome outcome = downloadProgram(*file, shortName(decision.file), err);
-    if (!outcome.portOpened)
-        return NotDownloaded;
-    // An incomplete download is recorded as such, so the next run downloads again.
-    Held now{decision.file, digestOf(bytes), outcome.code == 0, held ? held->clockSet : QDateTime(),
-             held ? held->utcOffset : 0};
-    if (outcome.clockSet.isValid()) {
-        now.clockSet = outcome.clockSet;
-        now.utcOffset = outcome.clockSet.offsetFromUtc();
-    }
-    if (const QString failed = record.store(now); !failed.isEmpty()) {
-        err << failed << Qt::endl;
-        return NotDownloaded;
-    }
-    return outcome.code == 0 ? Holds : NotDownloaded;
+    CalendarRecorder recorder(clock, decision.file, *file);
+    const int result =
+        downloadProgram(*file, shortName(decision.file), err,
+                        [&recorder](DownloadSequence &sequence) { recorder.watch(sequence); });
+    recorder.end(result == 0);
+    // The download goes on unrecorded rather than failing; the next run then downloads again.
+    if (!recorder.error().isEmpty())
+        err << recorder.error() << Qt::endl;
+    return result == 0 ? Holds : NotDownloaded;
 }
 
 int planCalendar(int days, QTextStream &out, QTextStream &err)
@@ -119,8 +175,8 @@ int planCalendar(int days, QTextStream &out, QTextStream &err)
     if (!calendar)
         return Unusable;
     ProgramFiles files;
-    out << planText(plan(*calendar, ConfgHeldRecord().held(), commandLineClock().now(), days,
-                         files));
+    out << planText(plan(*calendar, heldFrom(record::controllerState()), commandLineClock().now(),
+                         days, files));
     const QStringList wrong = problems(*calendar);
     for (const QString &problem : wrong)
         err << QStringLiteral("The calendar cannot be used: ") << problem << Qt::endl;

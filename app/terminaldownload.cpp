@@ -108,10 +108,11 @@ int downloadFromTerminal(const QString &programFile, bool yes, QTextStream &err)
         }
     }
 
-    return downloadProgram(*file, QFileInfo(programFile).fileName(), err).code;
+    return downloadProgram(*file, QFileInfo(programFile).fileName(), err);
 }
 
-TerminalOutcome downloadProgram(const ProgramFile &file, const QString &name, QTextStream &err)
+int downloadProgram(const ProgramFile &file, const QString &name, QTextStream &err,
+                                const std::function<void(DownloadSequence &)> &watch)
 {
     const QString port = port::chosen();
     TerminalUser user(err);
@@ -124,12 +125,6 @@ TerminalOutcome downloadProgram(const ProgramFile &file, const QString &name, QT
             working.schedule = file.schedule;
         return std::optional<WorkingProgram>(working);
     });
-    TerminalOutcome outcome;
-    outcome.portOpened = true;
-    QObject::connect(&sequence, &DownloadSequence::portUnavailable, &sequence,
-                     [&outcome] { outcome.portOpened = false; });
-    QObject::connect(&sequence, &DownloadSequence::clockSent, &sequence,
-                     [&] { outcome.clockSet = clock.now(); });
 
     bool failed = false;
     bool ended = false;
@@ -166,12 +161,14 @@ TerminalOutcome downloadProgram(const ProgramFile &file, const QString &name, QT
             end(1);
         }
     });
+    if (watch)
+        watch(sequence);
     err << QStringLiteral("Downloading %1 on %2").arg(name, port) << Qt::endl;
     if (!sequence.start())
-        return outcome;
-    outcome.code = QCoreApplication::exec();
+        return 1;
+    const int result = QCoreApplication::exec();
     sequence.stop();
-    return outcome;
+    return result;
 }
 
 } // namespace qmv

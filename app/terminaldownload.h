@@ -1,8 +1,10 @@
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 
+#include <functional>
+
+class DownloadSequence;
 class QTextStream;
 
 namespace qmv {
@@ -13,18 +15,11 @@ struct ProgramFile;
 // The clock command-line downloads tell the time by: the system's.
 const Clock &commandLineClock();
 
-// How a download without a window went: its exit code as below, when the controller's clock was
-// set (invalid when it was not), and whether the port opened at all.
-struct TerminalOutcome
-{
-    int code = 1;
-    QDateTime clockSet;
-    bool portOpened = false;
-};
-
 // Downloads `file` (named `name` in the reports) with the download window's own sequence, the
-// clock sent at the start of a minute, with its progress on `err`.
-TerminalOutcome downloadProgram(const ProgramFile &file, const QString &name, QTextStream &err);
+// clock sent at the start of a minute, with its progress on `err`. `watch` may connect to the
+// sequence before it starts. Returns the exit code, as downloadFromTerminal().
+int downloadProgram(const ProgramFile &file, const QString &name, QTextStream &err,
+                                const std::function<void(DownloadSequence &)> &watch = {});
 
 // The download from the command line: the download window's own sequence, fed from a program
 // file instead of the working files, with its progress and reports on `err`. Unless `yes` is set

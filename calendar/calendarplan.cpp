@@ -1,6 +1,7 @@
 #include "calendarplan.h"
 
 #include "programfile.h"
+#include "downloadrecord.h"
 #include "weekplan.h"
 
 #include <QLocale>
@@ -50,18 +51,20 @@ QString whyDownload(const Calendar &calendar, const std::optional<Held> &held, c
 {
     if (!held)
         return QStringLiteral("nothing is known of what the controller holds");
-    if (held->file != due)
-        return QStringLiteral("the controller holds %1; %2 is due")
-            .arg(shortName(held->file), shortName(due));
-    if (!held->complete)
-        return QStringLiteral("the last download of %1 was incomplete").arg(shortName(due));
+    // The tables decide: the same timetable saved under another name is held all the same.
     if (held->digest != timetables.digest(due))
-        return QStringLiteral("%1 has changed since it was downloaded").arg(shortName(due));
-    if (held->utcOffset != now.offsetFromUtc())
-        return QStringLiteral("the local time moved from %1 to %2")
-            .arg(offsetText(held->utcOffset), offsetText(now.offsetFromUtc()));
+        return held->file == due
+                   ? QStringLiteral("%1 has changed since it was downloaded").arg(shortName(due))
+                   : QStringLiteral("the controller holds %1; %2 is due")
+                         .arg(shortName(held->file), shortName(due));
+    if (!held->complete)
+        return QStringLiteral("the last download of %1 was incomplete")
+            .arg(shortName(held->file));
     if (!held->clockSet.isValid())
-        return QStringLiteral("the clock has never been set");
+        return QStringLiteral("the clock is not known to be set");
+    if (held->clockSet.offsetFromUtc() != now.offsetFromUtc())
+        return QStringLiteral("the local time moved from %1 to %2")
+            .arg(offsetText(held->clockSet.offsetFromUtc()), offsetText(now.offsetFromUtc()));
     const qint64 days = held->clockSet.toLocalTime().date().daysTo(now.date());
     if (days > calendar.clockDays || days < 0)
         return QStringLiteral("the clock was last set on %1")
@@ -71,7 +74,7 @@ QString whyDownload(const Calendar &calendar, const std::optional<Held> &held, c
 
 } // namespace
 
-QByteArray ProgramFiles::digest(const QString &path) const
+QString ProgramFiles::digest(const QString &path) const
 {
     return read(path).digest;
 }
@@ -89,8 +92,8 @@ const ProgramFiles::Read &ProgramFiles::read(const QString &path) const
     Read result;
     QByteArray bytes;
     if (readFile(path, &bytes).isEmpty()) {
-        result.digest = digestOf(bytes);
         if (const std::optional<ProgramFile> file = parseProgramFile(bytes, nullptr)) {
+            result.digest = record::contentHash(*file);
             const week::WeekPlan plan = week::weekPlan(file->programs, file->schedule);
             for (const week::Day &day : plan.days) {
                 QList<QTime> times;
@@ -148,8 +151,7 @@ QList<PlanDay> plan(const Calendar &calendar, std::optional<Held> held, const QD
         const Decision decision = decide(calendar, held, run, timetables);
         if (decision.download) {
             const QDateTime at = decision.notBefore;
-            held = Held{decision.file, timetables.digest(decision.file), true, at,
-                        at.offsetFromUtc()};
+            held = Held{decision.file, timetables.digest(decision.file), true, at};
             const qint64 day = now.date().daysTo(at.date());
             if (day < days)
                 result[int(day)].downloads.append({at, decision.reason});

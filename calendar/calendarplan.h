@@ -1,7 +1,7 @@
 #pragma once
 
 #include "calendarfile.h"
-#include "heldrecord.h"
+#include "held.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -26,7 +26,8 @@ class Timetables
 {
 public:
     virtual ~Timetables() = default;
-    virtual QByteArray digest(const QString &path) const = 0;
+    // The digest of the tables a file holds (as record::contentHash); empty when unreadable.
+    virtual QString digest(const QString &path) const = 0;
     virtual QList<QTime> rings(const QString &path, const QDate &date) const = 0;
 };
 
@@ -34,13 +35,13 @@ public:
 class ProgramFiles : public Timetables
 {
 public:
-    QByteArray digest(const QString &path) const override;
+    QString digest(const QString &path) const override;
     QList<QTime> rings(const QString &path, const QDate &date) const override;
 
 private:
     struct Read
     {
-        QByteArray digest;
+        QString digest;
         QList<QList<QTime>> days; // Monday to Sunday
     };
     const Read &read(const QString &path) const;
