@@ -100,6 +100,10 @@ int main(int argc, char *argv[])
     parser.addPositionalArgument(QStringLiteral("DAYS"),
                                  QStringLiteral("With --calendar --plan: the days to plan."),
                                  QStringLiteral("[DAYS]"));
+    const QCommandLineOption forceOption(
+        QStringLiteral("force"),
+        QStringLiteral("With --download: download even when findings leave rows unsent."));
+    parser.addOption(forceOption);
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
@@ -119,6 +123,8 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral("--plan goes with --calendar"));
     if (parser.isSet(yesOption) && !parser.isSet(downloadOption))
         return usageError(QStringLiteral("--yes goes with --download"));
+    if (parser.isSet(forceOption) && !parser.isSet(downloadOption))
+        return usageError(QStringLiteral("--force goes with --download"));
     if (parser.isSet(printOption) != parser.isSet(outputOption))
         return usageError(QStringLiteral("--print and --output go together"));
     if (parser.isSet(helpOption)) {
@@ -145,7 +151,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         QTextStream err(stderr);
         return qmv::downloadFromTerminal(parser.value(downloadOption), parser.isSet(yesOption),
-                                         err);
+                                         parser.isSet(forceOption), err);
     }
     if (parser.isSet(calendarOption)) {
         QCoreApplication app(argc, argv);

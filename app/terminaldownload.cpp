@@ -2,12 +2,16 @@
 
 #include "downloadsequence.h"
 #include "portchoice.h"
+#include "programcheck.h"
+#include "signalwatch.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
 
+#include <array>
+#include <csignal>
 #include <cstdio>
 #ifdef Q_OS_UNIX
 #include <unistd.h>
@@ -31,20 +35,88 @@ QString oneLine(QString text)
     return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).trimmed();
 }
 
+// Rows the download will leave out, or a schedule it will not send: the controller would end up
+// with less than the file holds.
+bool leavesRowsUnsent(const ProgramFile &file)
+{
+    for (const CellTable &program : file.programs) {
+        for (const check::RowFate &fate : check::rowFates(program)) {
+            if (fate.kind != check::RowFate::Sent && fate.hasTime)
+                return true;
+        }
+    }
+    for (int bell = 0; bell < ScheduleRows; ++bell) {
+        for (int day = 0; day < ScheduleColumns; ++day) {
+            QString why;
+            if (!check::scheduledProgram(file.schedule, bell, day, &why))
+                return true;
+        }
+    }
+    return false;
+}
+
+// What the controller holds as far as its replies tell, followed while the download runs: said
+// when a signal cuts the download short.
+struct HeldByController
+{
+    enum class Erase
+    {
+        Untouched,
+        Asked,
+        Done
+    };
+    Erase erase = Erase::Untouched;
+    int program = 1;
+    std::array<int, ProgramCount> rows{};
+    bool clock = false;
+    bool schedule = false;
+
+    void replied(char letter)
+    {
+        if (letter == 'J')
+            clock = true;
+        else if (letter == 'H')
+            ++rows[program - 1];
+        else if (letter == 'L')
+            schedule = true;
+    }
+
+    QString text() const
+    {
+        if (erase == Erase::Untouched)
+            return QStringLiteral("The controller was not erased: it holds what it held before.");
+        if (erase == Erase::Asked)
+            return QStringLiteral("The controller was asked to erase itself: it may hold nothing "
+                                  "or what it held before.");
+        QStringList parts{QStringLiteral("clock set: %1").arg(clock ? "yes" : "no")};
+        for (int p = 0; p < ProgramCount; ++p)
+            parts << QStringLiteral("program %1: %2 rows").arg(p + 1).arg(rows[p]);
+        parts << QStringLiteral("weekly schedule: %1").arg(schedule ? "yes" : "no");
+        return QStringLiteral("The controller is erased and holds only what it confirmed since: "
+                              "%1.")
+            .arg(parts.join(QStringLiteral("; ")));
+    }
+};
+
 // Answers the sequence on the terminal: reports go to `err`, and the clock is set to now, as the
 // download window proposes it, without a question.
 class TerminalUser : public DownloadUser
 {
 public:
-    explicit TerminalUser(QTextStream &err) : m_err(err) {}
+    TerminalUser(QTextStream &err, HeldByController &held) : m_err(err), m_held(held) {}
 
     void tell(const QString &message) override { m_err << oneLine(message) << Qt::endl; }
-    void confirmClock(const QString &, int) override { clockToSet = true; }
+    void confirmClock(const QString &, int) override
+    {
+        m_held.erase = HeldByController::Erase::Done;
+        clockToSet = true;
+    }
 
     bool clockToSet = false;
 
 private:
     QTextStream &m_err;
+    HeldByController &m_held;
 };
 
 // The system's clock, shifted when QMV_NOW holds a date and time: tests run a download on a
@@ -81,12 +153,25 @@ const Clock &commandLineClock()
     return clock;
 }
 
-int downloadFromTerminal(const QString &programFile, bool yes, QTextStream &err)
+int downloadFromTerminal(const QString &programFile, bool yes, bool force, QTextStream &err)
 {
+#ifdef Q_OS_UNIX
+    // Whoever read the progress has gone; a download cut there would leave the controller erased.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     QString error;
     const std::optional<ProgramFile> file = readProgramFile(programFile, &error);
     if (!file) {
         err << error << Qt::endl;
+        return 2;
+    }
+    for (const check::Finding &finding : check::findings(*file))
+        err << finding.toString() << Qt::endl;
+    if (!force && leavesRowsUnsent(*file)) {
+        err << QStringLiteral("qmv: the controller would not get all of %1 (see above); it was "
+                              "not touched. Give --force to download it anyway.")
+                   .arg(QFileInfo(programFile).fileName())
+            << Qt::endl;
         return 2;
     }
     const QString port = port::chosen();
@@ -112,10 +197,14 @@ int downloadFromTerminal(const QString &programFile, bool yes, QTextStream &err)
 }
 
 int downloadProgram(const ProgramFile &file, const QString &name, QTextStream &err,
-                                const std::function<void(DownloadSequence &)> &watch)
+                    const std::function<void(DownloadSequence &)> &watchSequence)
 {
+#ifdef Q_OS_UNIX
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     const QString port = port::chosen();
-    TerminalUser user(err);
+    HeldByController held;
+    TerminalUser user(err, held);
     DownloadSequence sequence(qmvComm::instance(), user);
     const Clock &clock = commandLineClock();
     sequence.setClock(&clock);
@@ -137,6 +226,10 @@ int downloadProgram(const ProgramFile &file, const QString &name, QTextStream &e
     QObject::connect(&sequence, &DownloadSequence::statusChanged, &sequence,
                      [&](DownloadSequence::Look look, const QString &text) {
                          failed = failed || look == DownloadSequence::Look::Failure;
+                         // The erase request follows this line at once.
+                         if (held.erase == HeldByController::Erase::Untouched &&
+                             text.contains(QLatin1String("System Connected")))
+                             held.erase = HeldByController::Erase::Asked;
                          // Each status adds to or replaces the last: print only what is new.
                          const QString added =
                              text.startsWith(lastStatus) ? text.mid(lastStatus.size()) : text;
@@ -144,6 +237,22 @@ int downloadProgram(const ProgramFile &file, const QString &name, QTextStream &e
                              err << oneLine(added) << Qt::endl;
                          lastStatus = text;
                      });
+    QObject::connect(&sequence, &DownloadSequence::programShown, &sequence,
+                     [&held](int program) { held.program = program; });
+    QObject::connect(&qmvComm::instance(), &qmvComm::replied, &sequence,
+                     [&held](char letter) { held.replied(letter); });
+    SignalWatch watch;
+    QObject::connect(&watch, &SignalWatch::caught, &sequence, [&](int number) {
+        if (ended)
+            return;
+        sequence.stop();
+        err << QStringLiteral("qmv: stopped by %1; the serial port is closed.")
+                   .arg(SignalWatch::name(number))
+            << Qt::endl
+            << held.text() << Qt::endl;
+        // The shell's own code for a program ended by that signal.
+        end(128 + number);
+    });
     QObject::connect(&sequence, &DownloadSequence::finished, &sequence,
                      [&](bool complete) { end(complete ? 0 : 1); });
     QObject::connect(&sequence, &DownloadSequence::idle, &sequence, [&] {
@@ -153,16 +262,18 @@ int downloadProgram(const ProgramFile &file, const QString &name, QTextStream &e
             // minute, its minute starts with the PC's instead of up to 59 seconds late.
             const QDateTime now = clock.now();
             const QDateTime minute = now.addSecs(now.time().second() ? 60 - now.time().second() : 0);
-            QTimer::singleShot(clock.realTimeUntil(minute), Qt::PreciseTimer, &sequence, [&sequence] {
-                sequence.continueDownload(sequence.currentTimeText(), sequence.todayIndex());
-            });
+            QTimer::singleShot(clock.realTimeUntil(minute), Qt::PreciseTimer, &sequence,
+                               [&sequence] {
+                                   sequence.continueDownload(sequence.currentTimeText(),
+                                                             sequence.todayIndex());
+                               });
         } else if (failed) {
             // Nobody presses RETRY here: a failed connection or erase ends the download.
             end(1);
         }
     });
-    if (watch)
-        watch(sequence);
+    if (watchSequence)
+        watchSequence(sequence);
     err << QStringLiteral("Downloading %1 on %2").arg(name, port) << Qt::endl;
     if (!sequence.start())
         return 1;

@@ -24,8 +24,12 @@ int downloadProgram(const ProgramFile &file, const QString &name, QTextStream &e
 // The download from the command line: the download window's own sequence, fed from a program
 // file instead of the working files, with its progress and reports on `err`. Unless `yes` is set
 // it asks on the terminal before the controller is erased, and refuses when there is no terminal
-// to ask. Returns 0 only when every command was answered and every row sent; 1 when the download
-// failed, was incomplete or was declined; 2 when the file cannot be read or nobody can be asked.
-int downloadFromTerminal(const QString &programFile, bool yes, QTextStream &err);
+// to ask. The file's findings come first; unless `force` is set, findings that leave rows unsent
+// refuse the download before the port is touched. SIGINT, SIGTERM and SIGHUP stop it, close the
+// port and say what the controller holds. Returns 0 only when every command was answered and
+// every row sent; 1 when the download failed, was incomplete or was declined; 2 when the file
+// cannot be read, would not be sent in full or nobody can be asked; 128 plus the signal's number
+// when a signal stopped it.
+int downloadFromTerminal(const QString &programFile, bool yes, bool force, QTextStream &err);
 
 } // namespace qmv

@@ -262,7 +262,8 @@ void DownloadSequence::finishDownload()
     const bool complete = m_transfer.portFailure.isEmpty() && m_transfer.clockConfirmed &&
                           m_transfer.rowsUnconfirmed == 0 && m_transfer.rowsRefused == 0 &&
                           m_transfer.rowsNotSent.isEmpty() &&
-                          m_transfer.programsNotSent.isEmpty() && m_transfer.scheduleConfirmed;
+                          m_transfer.programsNotSent.isEmpty() && m_transfer.scheduleConfirmed &&
+                          m_comm.unexpectedReplies() == 0;
     m_user.tell(complete ? QStringLiteral("System Programmed") : incompleteReport());
     if (overtaken(m_transferAttempt))
         return;
@@ -295,6 +296,10 @@ QString DownloadSequence::incompleteReport() const
         lines << tr("%1 was not sent.").arg(program);
     if (!m_transfer.clockConfirmed)
         lines << tr("The time and weekday were not confirmed.");
+    if (m_comm.unexpectedReplies() > 0)
+        lines << tr("Replies that no command awaited: %1. A later command may count as "
+                    "confirmed by one of them.")
+                     .arg(m_comm.unexpectedReplies());
     if (!m_transfer.scheduleSent)
         lines << tr("The weekly schedule was not sent.");
     else if (!m_transfer.scheduleConfirmed)

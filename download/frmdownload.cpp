@@ -5,6 +5,7 @@
 #include "msgbox.h"
 #include "paths.h"
 #include "portchoice.h"
+#include "rowencoding.h"
 #include "twips.h"
 #include "widgetstyle.h"
 
@@ -154,8 +155,10 @@ void frmDownload::buildLayout()
     cmdContinue->setObjectName(QStringLiteral("cmdContinue"));
     cmdContinue->setGeometry(qmv::twRect(5640, 6360, 1455, 375));
     cmdContinue->setEnabled(false);
-    connect(cmdContinue, &QPushButton::clicked, this,
-            [this] { m_sequence->continueDownload(txtTime->text(), weekDayIndex); });
+    connect(cmdContinue, &QPushButton::clicked, this, [this] {
+        m_typedTime = txtTime->text();
+        m_sequence->continueDownload(m_typedTime, weekDayIndex);
+    });
 
     Text1 = new QPlainTextEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -168,6 +171,7 @@ void frmDownload::buildLayout()
     cmdRetry->setEnabled(false);
     connect(cmdRetry, &QPushButton::clicked, this, [this] {
         usePickedPort();
+        m_clockNote.clear();
         m_sequence->retry();
     });
 
@@ -234,7 +238,7 @@ void frmDownload::connectSequence()
                     MSFlexGrid2->clearContents();
             });
     connect(m_sequence, &DownloadSequence::rowSending, this, &frmDownload::showRowSending);
-    connect(m_sequence, &DownloadSequence::clockSent, txtTime, &QLineEdit::setText);
+    connect(m_sequence, &DownloadSequence::clockSent, this, &frmDownload::showClockSent);
     connect(m_sequence, &DownloadSequence::portUnavailable, this, &frmDownload::offerPorts);
     connect(m_sequence, &DownloadSequence::finished, this, [] { qmv::endProgram(); });
     connect(m_sequence, &DownloadSequence::idle, this, &frmDownload::deleteWhenIdle);
@@ -288,7 +292,20 @@ void frmDownload::showStatus(DownloadSequence::Look look, const QString &text)
                                                                     : QColor(0, 0, 0);
     palette.setColor(QPalette::Text, colour);
     Text1->setPalette(palette);
-    Text1->setPlainText(text);
+    Text1->setPlainText(m_clockNote.isEmpty() ? text : text + QLatin1Char('\n') + m_clockNote);
+}
+
+// A typed time that is no time is replaced by the PC's: the status keeps saying so for the rest
+// of the download, since the time box shows only the result.
+void frmDownload::showClockSent(const QString &time)
+{
+    txtTime->setText(time);
+    const bool typedIsTime = !qmv::clockTextToSend(m_typedTime, QTime()).isEmpty();
+    m_clockNote = typedIsTime ? QString()
+                              : tr("\"%1\" is not a time: the clock is set to %2, the PC's time.")
+                                    .arg(m_typedTime.trimmed(), time);
+    if (!m_clockNote.isEmpty())
+        Text1->appendPlainText(m_clockNote);
 }
 
 void frmDownload::showProgram(int program, const qmv::CellTable &bell)

@@ -49,6 +49,7 @@ private:
     void buildGrids();
     void connectSequence();
     void showStatus(DownloadSequence::Look look, const QString &text);
+    void showClockSent(const QString &time);
     void showProgram(int program, const qmv::CellTable &bell);
     void showRowSending(int row);
     void offerPorts(const QStringList &present);
@@ -60,6 +61,9 @@ private:
 
     DownloadSequence *m_sequence = nullptr;
     int weekDayIndex = 0;
+    // What CONTINUE found in the time box, and what the status adds when it was no time.
+    QString m_typedTime;
+    QString m_clockNote;
 
     QLabel *lblPgmNo = nullptr;
     CellGrid *MSFlexGrid1 = nullptr;

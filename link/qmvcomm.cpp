@@ -85,7 +85,9 @@ qmvComm &qmvComm::instance()
 
 void qmvComm::SetupPort()
 {
-    m_port.setPortName(qmv::port::chosen());
+    // Every name of one device must meet the same lock: /dev/serial/by-id/... names are links.
+    m_device = PortLock::realDevice(qmv::port::chosen());
+    m_port.setPortName(m_device);
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setDataBits(QSerialPort::Data8);
@@ -100,15 +102,38 @@ bool qmvComm::OpenPort()
     m_failed = false;
     m_openDenied = false;
     m_error.clear();
+    m_awaited = nullptr;
+    m_unexpectedReplies = 0;
     ++m_openCount;
+    if (!m_lock.claim(m_device))
+        return refuseInUse();
     if (!m_port.open(QIODevice::ReadWrite)) {
         // onError() has usually kept the reason already, before clearing the port's error.
         if (m_error.isEmpty())
             m_error = m_port.errorString();
         m_port.clearError();
-        return false;
+        m_lock.release();
+        // Qt's own lock and an exclusive open refuse a busy port as if access were denied.
+        return m_openDenied && PortLock::accessible(m_device) ? refuseInUse() : false;
+    }
+    if (!m_lock.claimDescriptor(m_port.handle())) {
+        closeDevice();
+        return refuseInUse();
     }
     return true;
+}
+
+bool qmvComm::refuseInUse()
+{
+    m_openDenied = false;
+    m_error = tr("the port is in use by another program");
+    return false;
+}
+
+void qmvComm::closeDevice()
+{
+    m_port.close();
+    m_lock.release();
 }
 
 void qmvComm::ClosePort()
@@ -118,7 +143,7 @@ void qmvComm::ClosePort()
         return;
     if (!m_failed)
         m_port.flush();
-    m_port.close();
+    closeDevice();
 }
 
 bool qmvComm::isOpen() const
@@ -249,9 +274,12 @@ bool qmvComm::sendRequest(const QByteArray &command, bool &flag)
         return false;
     // What the port has taken from the line but not yet handed over counts as received too.
     m_port.waitForReadyRead(0);
-    m_port.readAll();
+    const QByteArray dropped = m_replyBuffer + m_port.readAll();
     m_replyBuffer.clear();
+    for (const char letter : dropped)
+        m_unexpectedReplies += letter == 'H' || letter == 'J' || letter == 'L';
     flag = false;
+    m_awaited = &flag;
     return sendCommand(command);
 }
 
@@ -259,7 +287,22 @@ void qmvComm::DecodeReply()
 {
     if (m_port.isOpen())
         m_replyBuffer += m_port.readAll();
-    while (qmv::decodeStep(m_replyBuffer, flagH, flagJ, flagL)) {
+    bool h = false;
+    bool j = false;
+    bool l = false;
+    while (qmv::decodeStep(m_replyBuffer, h, j, l)) {
+        bool *flag = h ? &flagH : j ? &flagJ : l ? &flagL : nullptr;
+        if (!flag)
+            continue;
+        const char letter = h ? 'H' : j ? 'J' : 'L';
+        h = j = l = false;
+        *flag = true;
+        if (flag != m_awaited) {
+            ++m_unexpectedReplies;
+            continue;
+        }
+        m_awaited = nullptr;
+        emit replied(letter);
     }
 }
 
@@ -350,7 +393,7 @@ void qmvComm::onError(QSerialPort::SerialPortError error)
         // open port whose device has gone would keep waking the event loop.
         QTimer::singleShot(0, this, [this, port = m_openCount] {
             if (m_failed && port == m_openCount && m_port.isOpen())
-                m_port.close();
+                closeDevice();
         });
         emit portFailed(m_error);
         return;

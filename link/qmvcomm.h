@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clock.h"
+#include "portlock.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -87,11 +88,12 @@ public:
     bool flagJ = false;
     bool flagL = false;
 
-    // Names the device (qmv::port::chosen()) and sets 9600 baud, no parity, 8 data bits, 1 stop
-    // bit, no flow control. DTR and RTS are left as they are.
+    // Names the device (qmv::port::chosen(), through any symbolic links) and sets 9600 baud, no
+    // parity, 8 data bits, 1 stop bit, no flow control. DTR and RTS are left as they are.
     void SetupPort();
-    // Opens the port for reading and writing (closing it first when open). False when it cannot
-    // be opened: errorString() then holds the port's text.
+    // Opens the port for reading and writing (closing it first when open) and holds it against
+    // every other opener, under any name. False when it cannot be opened: errorString() then
+    // holds the port's text, or says the port is in use by another program.
     bool OpenPort();
     // Ends any running wait and stops the decoder, sends what is still buffered, closes the port.
     void ClosePort();
@@ -123,6 +125,10 @@ public:
     // command would otherwise confirm it.
     bool sendRequest(const QByteArray &command, bool &flag);
 
+    // Reply letters (H, J, L) that came when no command awaited them, since the port was opened:
+    // each may have confirmed a later command that the controller never answered.
+    int unexpectedReplies() const { return m_unexpectedReplies; }
+
     // Appends what the port has received to the reply buffer and decodes every letter in it.
     void DecodeReply();
     // The decoder: DecodeReply() whenever the port has received something.
@@ -138,6 +144,8 @@ public:
 signals:
     // The port has failed (the device has gone, a read or write failed); it is closed right after.
     void portFailed(const QString &reason);
+    // The awaited reply `letter` (H, J or L) has come.
+    void replied(char letter);
 
 public slots:
     // Ends a running wait at once with Outcome::Stopped and no message, and stops the decoder.
@@ -151,10 +159,17 @@ private:
     void wake();
     void onError(QSerialPort::SerialPortError error);
     bool portUsable();
+    bool refuseInUse();
+    void closeDevice();
     void received();
     const qmv::Clock &clock() const;
 
     QSerialPort m_port;
+    QString m_device;
+    PortLock m_lock;
+    // The flag whose reply the last request awaits, until that reply comes.
+    bool *m_awaited = nullptr;
+    int m_unexpectedReplies = 0;
     // Replies received but not yet decoded.
     QByteArray m_replyBuffer;
     bool m_decoding = false;

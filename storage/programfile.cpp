@@ -277,14 +277,21 @@ QByteArray workingFileBytes(int program, const CellTable &bell, const CellTable 
 
 QString readFile(const QString &path, QByteArray *bytes)
 {
+    // A FIFO would block the open until something writes to it, and a device such as /dev/zero
+    // never ends: only a regular file (or a link to one) can be a program file.
+    if (const QFileInfo info(path); info.exists() && !info.isFile())
+        return QStringLiteral("%1 is not a regular file").arg(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("Cannot open %1: %2").arg(path, file.errorString());
-    if (file.size() > MaxFileSize)
-        return QStringLiteral("%1 is too large to be a program file").arg(path);
-    *bytes = file.readAll();
+    // Read one byte past the limit rather than trust the size: a file can grow while it is read.
+    *bytes = file.read(MaxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
         return QStringLiteral("Cannot read %1: %2").arg(path, file.errorString());
+    if (bytes->size() > MaxFileSize) {
+        bytes->clear();
+        return QStringLiteral("%1 is too large to be a program file").arg(path);
+    }
     return {};
 }
 

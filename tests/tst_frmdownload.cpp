@@ -116,6 +116,35 @@ private slots:
         qmv::port::remember(QString());
     }
 
+    // A typed time that is no time sets the PC's time: the status says which, to the end.
+    void typedTime_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("isTime");
+        QTest::newRow("valid") << "8:30" << true;
+        QTest::newRow("dotforcolon") << "8.30" << false;
+        QTest::newRow("hour24") << "24:00" << false;
+    }
+
+    void typedTime()
+    {
+        QFETCH(QString, typed);
+        QVERIFY(writePrograms({Row0745}));
+        Simulator sim;
+        QVERIFY(sim.start({"--erase-time=50"}));
+        QVERIFY(openAndSettle());
+        confirmAndContinue(typed);
+        QTRY_COMPARE(m_ended, 1);
+        const QString set = child<QLineEdit>("txtTime")->text();
+        QCOMPARE(sim.received().mid(3, 5), set.toLatin1());
+        QVERIFY2(status().startsWith("Weekly Schedule"), qPrintable(status()));
+        const QString note =
+            "\"" + typed + "\" is not a time: the clock is set to " + set + ", the PC's time.";
+        QFETCH(bool, isTime);
+        QCOMPARE(status().contains(note), !isTime);
+        QCOMPARE(set == "08:30", isTime);
+    }
+
     // Tags are <stage>_<fault>; a programN stage holds one bell row in program N. Besides the
     // simulator's faults: gone (the device and its link vanish), hold (messages stay up until
     // "J" has come), damaged, missing (working files).
@@ -148,6 +177,13 @@ private slots:
                           "Weekly Schedule",
                           ""};
         const Outcome done{{Programmed}, "Weekly Schedule", ""};
+        const auto noHAndStray = [&noH](int letters) {
+            Outcome outcome = noH;
+            outcome.messages.last() += QString("\r\nReplies that no command awaited: %1. A later "
+                                               "command may count as confirmed by one of them.")
+                                           .arg(letters);
+            return outcome;
+        };
 
         add("connect_silent", {"--silent", "R"}, noR);
         add("connect_thirdB", {"--answer-after", "R:3"}, done, {}, {},
@@ -165,7 +201,7 @@ private slots:
             {{noJ[0], Programmed}, "Weekly Schedule", ""});
         // Letters that came with the clock's reply confirm no row. In the same write: one of their
         // own could reach a loaded machine after the row and answer it, as on a real line.
-        add("program1_early", {"--noise", "J:HHHL", "--silent", "H"}, noH);
+        add("program1_early", {"--noise", "J:HHHL", "--silent", "H"}, noHAndStray(4));
         add("program1_silentTwoRows", {"--silent", "H"},
             {{"Prog Setting Problems . . .", "Prog Setting Problems . . .",
               Incomplete + "The System did not answer 2 bell rows in a row; nothing more was "
@@ -183,7 +219,7 @@ private slots:
             {}, {QStringList(2, Row0745 + "\n" + Row0900).join('\n')},
             "BET08:303P1D07:4523105D09:0019100D07:4523105D09:0019100P2P3W33333333333333F");
         add("program2_noise", {"--noise", "H:?\\x07"}, done);
-        add("program2_wrong", {"--reply", "H:L"}, noH);
+        add("program2_wrong", {"--reply", "H:L"}, noHAndStray(1));
         add("program2_hangup", {"--silent", "H"},
             {{Incomplete + PortFailed + "\r\n" + notSent}, "Program 2", ""}, "^[^|]*P2D");
         add("program2_damaged", {"damaged"},

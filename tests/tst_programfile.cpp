@@ -8,6 +8,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace qmv;
 
@@ -38,6 +39,7 @@ class tst_ProgramFile : public QObject
     Q_OBJECT
 
     QTemporaryDir m_root;
+    QTemporaryDir m_special;
 
 private slots:
     void init()
@@ -176,6 +178,31 @@ private slots:
         for (int n = 1; n <= 3; ++n)
             files += blocked && n == 2 ? "" : readAll(paths::workingFile(n));
         QCOMPARE(files, blocked ? "oldold" : "oldoldold");
+    }
+
+    // Only a regular file of a sane size is read: a FIFO would block the open, a device or a
+    // file growing while it is read would never end.
+    void onlyRegularFilesAreRead_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("why");
+        const QString fifo = m_special.filePath("fifo.qmv");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QFile large(m_special.filePath("large.qmv"));
+        QVERIFY(large.open(QIODevice::WriteOnly) && large.resize(16 * 1024 * 1024 + 1));
+        QTest::newRow("fifo") << fifo << fifo + " is not a regular file";
+        QTest::newRow("endlessdevice") << "/dev/zero"
+                                       << "/dev/zero is not a regular file";
+        QTest::newRow("overlarge")
+            << large.fileName() << large.fileName() + " is too large to be a program file";
+    }
+
+    void onlyRegularFilesAreRead()
+    {
+        QFETCH(QString, path);
+        QByteArray bytes;
+        QTEST(readFile(path, &bytes), "why");
+        QVERIFY(bytes.isEmpty());
     }
 
     // The second process of workingFolderHeldElsewhere: holds the working folder until killed.
