@@ -10,8 +10,8 @@
 #include "terminaldownload.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QLockFile>
 #include <QTextStream>
 #include <QTimer>
@@ -56,8 +56,7 @@ public:
 
     void watch(DownloadSequence &sequence)
     {
-        m_writer.begin(
-            {QFileInfo(m_path).fileName(), m_path, false, port::chosen(), m_file});
+        m_writer.begin({QFileInfo(m_path).fileName(), m_path, false, port::chosen(), m_file});
         // The erase follows the connection at once, and the texts are the download's own.
         QObject::connect(&sequence, &DownloadSequence::statusChanged, &sequence,
                          [this](DownloadSequence::Look look, const QString &text) {

@@ -140,7 +140,8 @@ frmCalendar::frmCalendar(FileDialogRunner runFileDialog, QWidget *parent)
     layout->addLayout(editor);
     layout->addLayout(monthBar);
     layout->addWidget(m_days, 2);
-    layout->addWidget(new QLabel(QStringLiteral("What keeps the calendar from being saved:"), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("What keeps the calendar from being saved:"), this));
     layout->addWidget(m_problems);
     layout->addLayout(bottom);
     resize(760, 720);
@@ -325,8 +326,8 @@ void frmCalendar::showDays()
                              ? QStringLiteral("%1: %2").arg(period->note, file)
                              : file);
         if (period)
-            item->setBackground(PeriodTints[(period - m_calendar.periods.constData()) %
-                                            std::size(PeriodTints)]);
+            item->setBackground(
+                PeriodTints[(period - m_calendar.periods.constData()) % std::size(PeriodTints)]);
         m_days->setItem(cell / DaysPerWeek, cell % DaysPerWeek, item);
     }
 }

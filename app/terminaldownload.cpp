@@ -126,8 +126,7 @@ class CommandLineClock : public Clock
 public:
     CommandLineClock()
     {
-        const QDateTime start =
-            QDateTime::fromString(qEnvironmentVariable("QMV_NOW"), Qt::ISODate);
+        const QDateTime start = QDateTime::fromString(qEnvironmentVariable("QMV_NOW"), Qt::ISODate);
         if (start.isValid())
             m_shift = QDateTime::currentDateTime().msecsTo(start);
     }
@@ -261,12 +260,12 @@ int downloadProgram(const ProgramFile &file, const QString &name, QTextStream &e
             // The controller counts its seconds from the clock command: sent at the start of a
             // minute, its minute starts with the PC's instead of up to 59 seconds late.
             const QDateTime now = clock.now();
-            const QDateTime minute = now.addSecs(now.time().second() ? 60 - now.time().second() : 0);
-            QTimer::singleShot(clock.realTimeUntil(minute), Qt::PreciseTimer, &sequence,
-                               [&sequence] {
-                                   sequence.continueDownload(sequence.currentTimeText(),
-                                                             sequence.todayIndex());
-                               });
+            const QDateTime minute =
+                now.addSecs(now.time().second() ? 60 - now.time().second() : 0);
+            QTimer::singleShot(
+                clock.realTimeUntil(minute), Qt::PreciseTimer, &sequence, [&sequence] {
+                    sequence.continueDownload(sequence.currentTimeText(), sequence.todayIndex());
+                });
         } else if (failed) {
             // Nobody presses RETRY here: a failed connection or erase ends the download.
             end(1);

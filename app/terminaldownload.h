@@ -19,7 +19,7 @@ const Clock &commandLineClock();
 // clock sent at the start of a minute, with its progress on `err`. `watch` may connect to the
 // sequence before it starts. Returns the exit code, as downloadFromTerminal().
 int downloadProgram(const ProgramFile &file, const QString &name, QTextStream &err,
-                                const std::function<void(DownloadSequence &)> &watch = {});
+                    const std::function<void(DownloadSequence &)> &watch = {});
 
 // The download from the command line: the download window's own sequence, fed from a program
 // file instead of the working files, with its progress and reports on `err`. Unless `yes` is set

@@ -1,7 +1,7 @@
 #include "calendarplan.h"
 
-#include "programfile.h"
 #include "downloadrecord.h"
+#include "programfile.h"
 #include "weekplan.h"
 
 #include <QLocale>
@@ -58,8 +58,7 @@ QString whyDownload(const Calendar &calendar, const std::optional<Held> &held, c
                    : QStringLiteral("the controller holds %1; %2 is due")
                          .arg(shortName(held->file), shortName(due));
     if (!held->complete)
-        return QStringLiteral("the last download of %1 was incomplete")
-            .arg(shortName(held->file));
+        return QStringLiteral("the last download of %1 was incomplete").arg(shortName(held->file));
     if (!held->clockSet.isValid())
         return QStringLiteral("the clock is not known to be set");
     if (held->clockSet.offsetFromUtc() != now.offsetFromUtc())
@@ -118,8 +117,7 @@ Decision decide(const Calendar &calendar, const std::optional<Held> &held, const
     decision.reason = whyDownload(calendar, held, decision.file, now, timetables);
     decision.download = !decision.reason.isEmpty();
     if (decision.download)
-        decision.notBefore =
-            clearOfRings(ringMoments(calendar, held, now.date(), timetables), now);
+        decision.notBefore = clearOfRings(ringMoments(calendar, held, now.date(), timetables), now);
     else
         decision.reason =
             QStringLiteral("the controller holds %1 as it should").arg(shortName(decision.file));
@@ -168,8 +166,9 @@ QString planText(const QList<PlanDay> &days)
     QString text;
     const QLocale c = QLocale::c();
     for (const PlanDay &day : days) {
-        text += QStringLiteral("%1 %2  %3").arg(c.dayName(day.date.dayOfWeek(), QLocale::ShortFormat),
-                                                day.date.toString(Qt::ISODate), day.file);
+        text += QStringLiteral("%1 %2  %3")
+                    .arg(c.dayName(day.date.dayOfWeek(), QLocale::ShortFormat),
+                         day.date.toString(Qt::ISODate), day.file);
         if (!day.note.isEmpty())
             text += QStringLiteral(" (%1)").arg(day.note);
         text += QLatin1Char('\n');

@@ -13,10 +13,10 @@ namespace qmv::calendar {
 // of it arrived, and when the controller's clock was last set.
 struct Held
 {
-    QString file;          // full path of the program file
-    QString digest;        // of the tables sent (record::contentHash)
+    QString file;   // full path of the program file
+    QString digest; // of the tables sent (record::contentHash)
     bool complete = false;
-    QDateTime clockSet;    // with the UTC offset of then; invalid when not known to be set
+    QDateTime clockSet; // with the UTC offset of then; invalid when not known to be set
 };
 
 // What the download records say, or nothing when no download to the controller is recorded.

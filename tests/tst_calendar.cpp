@@ -54,8 +54,8 @@ private slots:
         QTest::addColumn<int>("periods");
         QTest::addColumn<QString>("lastNote");
         const QByteArray head = "# a comment\r\nother days: normal.qmv\r\n\r\n";
-        auto add = [](const char *name, const QByteArray &bytes, const char *error,
-                      int periods = 0, const char *note = "") {
+        auto add = [](const char *name, const QByteArray &bytes, const char *error, int periods = 0,
+                      const char *note = "") {
             QTest::newRow(name) << bytes << QString(error) << periods << QString(note);
         };
         add("lf only", "other days: a.qmv\nperiod: 2027-01-01 | 2027-01-02 | b.qmv | x\n", "", 1,
@@ -63,8 +63,9 @@ private slots:
         add("note holding a bar", head + "period:2027-01-01|2027-01-02|b.qmv|Exams | part 2 \r\n",
             "", 1, "Exams | part 2");
         add("no note", head + "period: 2027-01-01 | 2027-01-02 | b.qmv", "", 1);
-        add("unknown line", head + "holiday: 2027-01-01", "line 4: 'holiday' is none of 'other "
-                                                         "days', 'clock every' and 'period'");
+        add("unknown line", head + "holiday: 2027-01-01",
+            "line 4: 'holiday' is none of 'other "
+            "days', 'clock every' and 'period'");
         add("no colon", head + "period 2027-01-01", "line 4: no ':' after the line's name");
         add("day 31 of a short month", head + "period: 2027-04-31 | 2027-05-02 | b.qmv",
             "line 4: a date is written YYYY-MM-DD");
@@ -123,16 +124,16 @@ private slots:
         const QString corpus = QStringLiteral(QMV_CORPUS "/");
         const QString clean = corpus + "new-file.qmv";
         const auto period = [&](int day, int last, const QString &file = {}, QString note = {}) {
-            return Period{QDate(2027, 5, day), QDate(2027, 5, last),
-                          file.isEmpty() ? clean : file, note};
+            return Period{QDate(2027, 5, day), QDate(2027, 5, last), file.isEmpty() ? clean : file,
+                          note};
         };
         QTest::newRow("touching periods")
             << Calendar{clean, 30, {period(1, 3), period(4, 4)}} << QStringList();
         QTest::newRow("overlap on one day")
             << Calendar{clean, 30, {period(1, 3, {}, "Exams"), period(9, 9), period(3, 5)}}
             << QStringList{"Period 1 (Exams) and Period 3 overlap from 2027-05-03."};
-        QTest::newRow("ends before it starts")
-            << Calendar{clean, 30, {period(5, 4)}} << QStringList{"Period 1 ends before it starts."};
+        QTest::newRow("ends before it starts") << Calendar{clean, 30, {period(5, 4)}}
+                                               << QStringList{"Period 1 ends before it starts."};
         QTest::newRow("nothing for other days")
             << Calendar{"", 30, {}} << QStringList{"No program file for the other days."};
         QTest::newRow("missing file")
@@ -201,9 +202,8 @@ private slots:
         add("ring of the due file in 1 minute, another right after", "2027-03-22T09:29:00+01:00",
             std::nullopt, "nothing is known of what the controller holds", holidays,
             "2027-03-22T09:32:00+01:00");
-        add("ring of tomorrow's file after midnight", "2027-04-02T23:59:00+02:00",
-            std::nullopt, "nothing is known of what the controller holds", holidays,
-            "2027-04-03T00:02:00+02:00");
+        add("ring of tomorrow's file after midnight", "2027-04-02T23:59:00+02:00", std::nullopt,
+            "nothing is known of what the controller holds", holidays, "2027-04-03T00:02:00+02:00");
         add("ring 2 minutes and 1 second away", "2027-03-22T07:57:59+01:00", march,
             "the controller holds normal.qmv; holidays.qmv is due", holidays);
     }
@@ -231,10 +231,10 @@ private slots:
     {
         FakeTimetables timetables;
         timetables.ringsOf[resolve("normal.qmv")] = {QTime(0, 1)};
-        const std::optional<Held> held(
-            Held{resolve("normal.qmv"), resolve("normal.qmv"), true, at("2027-02-10T08:00:00+01:00")});
-        const QString text = planText(qmv::calendar::plan(
-            easter(), held, at("2027-03-15T10:20:00+01:00"), 31, timetables));
+        const std::optional<Held> held(Held{resolve("normal.qmv"), resolve("normal.qmv"), true,
+                                            at("2027-02-10T08:00:00+01:00")});
+        const QString text = planText(
+            qmv::calendar::plan(easter(), held, at("2027-03-15T10:20:00+01:00"), 31, timetables));
         QCOMPARE(text.split('\n'), QString(R"(Mon 2027-03-15  normal.qmv
     download at 10:20: the clock was last set on 2027-02-10
 Tue 2027-03-16  normal.qmv
@@ -270,7 +270,8 @@ Sun 2027-04-11  normal.qmv
 Mon 2027-04-12  normal.qmv
 Tue 2027-04-13  normal.qmv
 Wed 2027-04-14  normal.qmv
-)").split('\n'));
+)")
+                                       .split('\n'));
     }
 };
 

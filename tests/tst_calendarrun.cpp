@@ -38,12 +38,10 @@ private slots:
         QTest::addColumn<QStringList>("runs");
         QTest::newRow("before, inside and after the holidays")
             << Calendar
-            << QStringList{"2027-03-19T09:59:56+01:00|0|normal T10:006",
-                           "2027-03-19T11:00:00+01:00|0|-",
-                           "2027-03-23T09:59:56+01:00|0|holidays T10:003",
-                           "2027-03-24T10:00:00+01:00|0|-",
-                           "2027-04-05T09:59:56+02:00|0|normal T10:002",
-                           "2027-04-05T11:00:00+02:00|0|-"};
+            << QStringList{
+                   "2027-03-19T09:59:56+01:00|0|normal T10:006",   "2027-03-19T11:00:00+01:00|0|-",
+                   "2027-03-23T09:59:56+01:00|0|holidays T10:003", "2027-03-24T10:00:00+01:00|0|-",
+                   "2027-04-05T09:59:56+02:00|0|normal T10:002",   "2027-04-05T11:00:00+02:00|0|-"};
         QTest::newRow("spring and autumn")
             << QByteArray("other days: normal.qmv\nclock every: 365 days\n")
             << QStringList{"2027-03-27T11:59:56+01:00|0|normal T12:007",
@@ -67,7 +65,8 @@ private slots:
             << QStringList{"2027-03-19T10:00:00+01:00|2|-"};
         QTest::newRow("calendar naming a missing file")
             << QByteArray("other days: gone.qmv\n") << QStringList{"2027-03-19T10:00:00+01:00|2|-"};
-        QTest::newRow("no calendar") << QByteArray() << QStringList{"2027-03-19T10:00:00+01:00|2|-"};
+        QTest::newRow("no calendar")
+            << QByteArray() << QStringList{"2027-03-19T10:00:00+01:00|2|-"};
     }
 
     void runs()
