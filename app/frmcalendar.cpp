@@ -92,12 +92,13 @@ frmCalendar::frmCalendar(FileDialogRunner runFileDialog, QWidget *parent)
     editor->addWidget(m_file, 0, 5);
     editor->addWidget(choosePeriod, 0, 6);
     editor->addWidget(new QLabel(QStringLiteral("Note"), this), 1, 0);
-    editor->addWidget(m_note, 1, 1, 1, 5);
+    editor->addWidget(m_note, 1, 1, 1, 6);
+    editor->setColumnStretch(5, 1);
     auto *periodButtons = new QHBoxLayout;
+    periodButtons->addStretch(1);
     periodButtons->addWidget(add);
     periodButtons->addWidget(change);
     periodButtons->addWidget(remove);
-    editor->addLayout(periodButtons, 1, 6);
 
     auto *previous = named(new QPushButton(QStringLiteral("<"), this), "cmdPrevMonth");
     auto *next = named(new QPushButton(QStringLiteral(">"), this), "cmdNextMonth");
@@ -138,6 +139,7 @@ frmCalendar::frmCalendar(FileDialogRunner runFileDialog, QWidget *parent)
     layout->addLayout(top);
     layout->addWidget(m_periods, 1);
     layout->addLayout(editor);
+    layout->addLayout(periodButtons);
     layout->addLayout(monthBar);
     layout->addWidget(m_days, 2);
     layout->addWidget(
