@@ -2,6 +2,7 @@
 
 #include "controllerstate.h"
 #include "form2.h"
+#include "frmcalendar.h"
 #include "frmdownload.h"
 #include "lifecycle.h"
 #include "msgbox.h"
@@ -103,6 +104,18 @@ Form1::Form1(QWidget *parent)
     connect(cmdNewProg, &QPushButton::clicked, this, [this] { chooseProgramFile(false); });
     connect(cmdEditProg, &QPushButton::clicked, this, [this] { chooseProgramFile(true); });
     connect(cmdMainExit, &QPushButton::clicked, this, &Form1::confirmExit);
+
+    // In the gap between New and Edit, where no button of the window stands.
+    auto *cmdCalendar = new QPushButton(QStringLiteral("Calendar"), this);
+    cmdCalendar->setObjectName(QStringLiteral("cmdCalendar"));
+    cmdCalendar->setGeometry(twRect(3135, 7920, 1185, 675));
+    cmdCalendar->setToolTip(QStringLiteral("Which program file the controller holds on which day"));
+    cmdCalendar->setAutoDefault(true);
+    connect(cmdCalendar, &QPushButton::clicked, this, [this] {
+        auto *calendar = new frmCalendar(m_runFileDialog, this);
+        calendar->setAttribute(Qt::WA_DeleteOnClose);
+        calendar->open();
+    });
 }
 
 std::unique_ptr<Form1> Form1::start()

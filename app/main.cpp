@@ -1,3 +1,4 @@
+#include "calendarrun.h"
 #include "commandline.h"
 #include "form1.h"
 #include "paths.h"
@@ -17,6 +18,8 @@ namespace {
 
 // The exit code of a command line the tool does not understand.
 constexpr int UsageError = 2;
+constexpr int DefaultPlanDays = 31;
+constexpr int MaxPlanDays = 3660;
 
 void print(FILE *stream, const QString &text)
 {
@@ -82,6 +85,22 @@ int main(int argc, char *argv[])
         QStringLiteral("With --download: erase the controller without asking first."));
     parser.addOptions({rootOption, portOption, checkOption, printOption, outputOption,
                        downloadOption, yesOption});
+    const QCommandLineOption calendarOption(
+        QStringLiteral("calendar"),
+        QStringLiteral("Downloads the program file the calendar gives for now, when the "
+                       "controller does not hold it yet or its clock needs setting. Exit code 0 "
+                       "when the controller holds what it should, 1 when a download failed, 2 "
+                       "when the calendar cannot be used."));
+    const QCommandLineOption planOption(
+        QStringLiteral("plan"),
+        QStringLiteral("With --calendar: prints what the controller will hold on each of the "
+                       "coming DAYS days (default %1) and when downloads will happen; sends "
+                       "nothing.")
+            .arg(DefaultPlanDays));
+    parser.addOptions({calendarOption, planOption});
+    parser.addPositionalArgument(QStringLiteral("DAYS"),
+                                 QStringLiteral("With --calendar --plan: the days to plan."),
+                                 QStringLiteral("[DAYS]"));
     const QCommandLineOption forceOption(
         QStringLiteral("force"),
         QStringLiteral("With --download: download even when findings leave rows unsent."));
@@ -104,23 +123,35 @@ int main(int argc, char *argv[])
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    // --history's count is the only argument that stands alone.
-    QStringList positional = parser.positionalArguments();
+    // --history's count and --plan's days are the only arguments that stand alone.
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > int(parser.isSet(historyOption) || parser.isSet(planOption)))
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.constLast()));
     int historyCount = 0;
-    if (parser.isSet(historyOption) && positional.size() == 1) {
+    int planDays = DefaultPlanDays;
+    if (!positional.isEmpty()) {
         bool ok = false;
-        historyCount = positional.constFirst().toInt(&ok);
-        if (ok && historyCount > 0)
-            positional.clear();
+        const int count = positional.constFirst().toInt(&ok);
+        if (parser.isSet(planOption)) {
+            if (!ok || count < 1 || count > MaxPlanDays)
+                return usageError(QStringLiteral("DAYS is a number from 1 to %1").arg(MaxPlanDays));
+            planDays = count;
+        } else if (!ok || count < 1) {
+            return usageError(
+                QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
+        } else {
+            historyCount = count;
+        }
     }
-    if (!positional.isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.constFirst()));
     if (int(parser.isSet(checkOption)) + int(parser.isSet(printOption)) +
             int(parser.isSet(downloadOption)) + int(parser.isSet(statusOption)) +
-            int(parser.isSet(historyOption)) + int(parser.isSet(diffOption)) >
+            int(parser.isSet(historyOption)) + int(parser.isSet(diffOption)) +
+            int(parser.isSet(calendarOption)) >
         1)
-        return usageError(QStringLiteral("--check, --print, --download, --status, --history and "
-                                         "--diff go one at a time"));
+        return usageError(QStringLiteral("--check, --print, --download, --status, --history, "
+                                         "--diff and --calendar go one at a time"));
+    if (parser.isSet(planOption) && !parser.isSet(calendarOption))
+        return usageError(QStringLiteral("--plan goes with --calendar"));
     if (parser.isSet(yesOption) && !parser.isSet(downloadOption))
         return usageError(QStringLiteral("--yes goes with --download"));
     if (parser.isSet(forceOption) && !parser.isSet(downloadOption))
@@ -162,6 +193,13 @@ int main(int argc, char *argv[])
         if (parser.isSet(historyOption))
             return qmv::cli::showHistory(historyCount, out, err);
         return qmv::cli::diffWithController(parser.value(diffOption), out, err);
+    }
+    if (parser.isSet(calendarOption)) {
+        QCoreApplication app(argc, argv);
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return parser.isSet(planOption) ? qmv::cli::planCalendar(planDays, out, err)
+                                        : qmv::cli::applyCalendar(out, err);
     }
     if (parser.isSet(printOption)) {
         // A page is drawn, never shown: no display is needed.

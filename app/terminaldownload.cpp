@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTextStream>
+#include <QTimer>
 
 #include <array>
 #include <csignal>
@@ -118,7 +119,38 @@ private:
     HeldByController &m_held;
 };
 
+// The system's clock, shifted when QMV_NOW holds a date and time: tests run a download on a
+// chosen day without touching the system's clock.
+class CommandLineClock : public Clock
+{
+public:
+    CommandLineClock()
+    {
+        const QDateTime start = QDateTime::fromString(qEnvironmentVariable("QMV_NOW"), Qt::ISODate);
+        if (start.isValid())
+            m_shift = QDateTime::currentDateTime().msecsTo(start);
+    }
+    QDateTime now() const override
+    {
+        return wholeSecond(QDateTime::currentDateTime().addMSecs(m_shift).toLocalTime());
+    }
+    std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override
+    {
+        const qint64 ms = QDateTime::currentDateTime().addMSecs(m_shift).msecsTo(moment) + 1;
+        return std::chrono::milliseconds(ms > 0 ? ms : 0);
+    }
+
+private:
+    qint64 m_shift = 0;
+};
+
 } // namespace
+
+const Clock &commandLineClock()
+{
+    static const CommandLineClock clock;
+    return clock;
+}
 
 int downloadFromTerminal(const QString &programFile, bool yes, bool force, QTextStream &err)
 {
@@ -160,13 +192,24 @@ int downloadFromTerminal(const QString &programFile, bool yes, bool force, QText
         }
     }
 
+    return downloadProgram(*file, programFile, err);
+}
+
+int downloadProgram(const ProgramFile &file, const QString &programFile, QTextStream &err)
+{
+#ifdef Q_OS_UNIX
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    const QString port = port::chosen();
     HeldByController held;
     TerminalUser user(err, held);
     DownloadSequence sequence(qmvComm::instance(), user);
+    const Clock &clock = commandLineClock();
+    sequence.setClock(&clock);
     sequence.setSource([&file](int program, bool withSchedule, QString *) {
-        WorkingProgram working{file->programs[program - 1], std::nullopt};
+        WorkingProgram working{file.programs[program - 1], std::nullopt};
         if (withSchedule)
-            working.schedule = file->schedule;
+            working.schedule = file.schedule;
         return std::optional<WorkingProgram>(working);
     });
     sequence.setOrigin(QFileInfo(programFile).absoluteFilePath(), false);
@@ -218,7 +261,15 @@ int downloadFromTerminal(const QString &programFile, bool yes, bool force, QText
     QObject::connect(&sequence, &DownloadSequence::idle, &sequence, [&] {
         if (user.clockToSet) {
             user.clockToSet = false;
-            sequence.continueDownload(sequence.currentTimeText(), sequence.todayIndex());
+            // The controller counts its seconds from the clock command: sent at the start of a
+            // minute, its minute starts with the PC's instead of up to 59 seconds late.
+            const QDateTime now = clock.now();
+            const QDateTime minute =
+                now.addSecs(now.time().second() ? 60 - now.time().second() : 0);
+            QTimer::singleShot(
+                clock.realTimeUntil(minute), Qt::PreciseTimer, &sequence, [&sequence] {
+                    sequence.continueDownload(sequence.currentTimeText(), sequence.todayIndex());
+                });
         } else if (failed) {
             // Nobody presses RETRY here: a failed connection or erase ends the download.
             end(1);

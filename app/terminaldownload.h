@@ -6,6 +6,17 @@ class QTextStream;
 
 namespace qmv {
 
+class Clock;
+struct ProgramFile;
+
+// The clock command-line downloads tell the time by: the system's.
+const Clock &commandLineClock();
+
+// Downloads `file`, read from `programFile`, with the download window's own sequence, the clock
+// sent at the start of a minute, with its progress on `err`; the download is recorded. Returns
+// the exit code, as downloadFromTerminal().
+int downloadProgram(const ProgramFile &file, const QString &programFile, QTextStream &err);
+
 // The download from the command line: the download window's own sequence, fed from a program
 // file instead of the working files, with its progress and reports on `err`. Unless `yes` is set
 // it asks on the terminal before the controller is erased, and refuses when there is no terminal

@@ -40,6 +40,9 @@ private slots:
         QVERIFY(m_home.isValid());
         // Remembered ports go to the settings under this folder, never the user's own.
         qputenv("XDG_CONFIG_HOME", m_home.filePath("config").toLocal8Bit());
+        // Downloads send the clock at the start of a minute: a few seconds before one, they wait
+        // no longer than that.
+        qputenv("QMV_NOW", "2027-03-19T09:59:55");
     }
 
     void options_data()
@@ -60,8 +63,13 @@ private slots:
         add("stray argument", {"week1.qmv"}, 2, {}, "unexpected argument 'week1.qmv'");
         add("yes without download", {"--yes"}, 2, {}, "--yes goes with --download");
         add("force without download", {"--force"}, 2, {}, "--force goes with --download");
-        add("two actions at once", {"--check", "a.qmv", "--print", "b.qmv"}, 2, {},
-            "--check, --print, --download, --status, --history and --diff go one at a time");
+        add("two actions at once", {"--check", "a.qmv", "--calendar"}, 2, {},
+            "--check, --print, --download, --status, --history, --diff and --calendar go one at a "
+            "time");
+        add("plan without calendar", {"--plan"}, 2, {}, "--plan goes with --calendar");
+        add("plan days not a number", {"--calendar", "--plan", "x"}, 2, {},
+            "DAYS is a number from 1 to 3660");
+        add("days without plan", {"--calendar", "7"}, 2, {}, "unexpected argument '7'");
         add("check: clean", {"--check", corpus + "new-file.qmv"}, 0, "new-file.qmv: no findings");
         add("check: findings", {"--check", corpus + "edited.qmv"}, 1,
             "program 1, row 2: both bells ring PULSE 10 s (bell 1: CONT 10 s; bell 2: PULSE 20 s)");

@@ -1,5 +1,6 @@
 #include "form1.h"
 #include "form2.h"
+#include "frmcalendar.h"
 #include "lifecycle.h"
 #include "messageboxanswerer.h"
 #include "msgbox.h"
@@ -8,10 +9,13 @@
 #include "twips.h"
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QFileDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextLayout>
 #include <QtTest>
@@ -263,6 +267,58 @@ private slots:
         QCOMPARE(form->editor() && form->editor()->isVisible(), then == "editor");
         held.reset(); // the working folder is given up again unless an editor opened
         QCOMPARE(!qmv::holdWorkingFolder(&error), then == "editor");
+    }
+
+    // The Calendar window keeps a calendar with errors from being saved, and saves a sound one
+    // with the files picked in the file dialog named as the data folder holds them.
+    void calendarWindow()
+    {
+        auto form = Form1::start();
+        QVERIFY(form);
+        const qmv::CellTable bell = qmv::defaultBellTable();
+        const QString week = qmv::paths::dataDir() + "/week.qmv";
+        QCOMPARE(qmv::writeFileAtomic(
+                     week, qmv::programFileBytes({{bell, bell, bell}, qmv::defaultSchedule()})),
+                 QString());
+        form->setFileDialogRunner([&](QFileDialog &dialog) {
+            dialog.selectFile(week);
+            return int(QDialog::Accepted);
+        });
+        form->show();
+        form->findChild<QPushButton *>("cmdCalendar")->click();
+        auto *calendar = form->findChild<frmCalendar *>("frmCalendar");
+        QVERIFY(calendar);
+        const auto click = [calendar](const char *name) {
+            calendar->findChild<QPushButton *>(name)->click();
+        };
+        auto *problems = calendar->findChild<QListWidget *>("lstProblems");
+        QCOMPARE(problems->item(0)->text(), "No program file for the other days.");
+        click("cmdOtherDays");
+        calendar->findChild<QDateEdit *>("dtpFirst")->setDate(QDate(2027, 3, 22));
+        calendar->findChild<QDateEdit *>("dtpLast")->setDate(QDate(2027, 3, 21));
+        click("cmdPeriodFile");
+        click("cmdAddPeriod");
+        QCOMPARE(problems->count(), 1);
+        QCOMPARE(problems->item(0)->text(), "Period 1 ends before it starts.");
+        QVERIFY(!calendar->save());
+        const QString path = qmv::paths::confgDir() + "/calendar.txt";
+        QVERIFY(!QFile::exists(path));
+
+        calendar->findChild<QDateEdit *>("dtpLast")->setDate(QDate(2027, 4, 2));
+        click("cmdChangePeriod");
+        QCOMPARE(problems->count(), 0);
+        QVERIFY(calendar->save());
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().endsWith("other days: week.qmv\r\nclock every: 30 days\r\n"
+                                         "period: 2027-03-22 | 2027-04-02 | week.qmv\r\n"));
+        // March 2027 begins on a Monday: the period starts in the fourth line's first cell.
+        calendar->showMonth(QDate(2027, 3, 9));
+        auto *month = calendar->findChild<QTableWidget *>("grdMonth");
+        QCOMPARE(month->item(2, 6)->text(), "21\nweek.qmv");
+        QCOMPARE(month->item(2, 6)->background().style(), Qt::NoBrush);
+        QCOMPARE(month->item(3, 0)->text(), "22\nweek.qmv");
+        QVERIFY(month->item(3, 0)->background().style() != Qt::NoBrush);
     }
 };
 
