@@ -72,6 +72,8 @@ private slots:
             "OFF");
         add("paste keeps five printable characters", none, {0, 0}, "0{Paste}",
             {at0 + "01234" + DefaultRow}, {0, 0}, 15, "01234");
+        add("five characters selected and typed over", none, {0, 0}, "07:30{SelectBack}12:00",
+            {at0 + "12:00" + DefaultRow}, {0, 0}, 15, "12:00");
         // Backspace's press trims the box and leaves the cell alone; its release copies the box.
         add("backspace pressed", none, {3, 0}, "1 {BackPress}", {"0=,OFF,CONT,1 ,OFF,CONT,,OC"},
             {3, 0}, 15, "");
@@ -231,6 +233,12 @@ private slots:
         QTRY_COMPARE(monday(),
                      (QStringList{"08:00 P1 B1 PULSE 5 s OC", "09:30 P3 B2 CONT 7 s ON"}));
         QCOMPARE(view()->notes(), QStringList());
+        // A working file it cannot read is named, not shown as an empty program.
+        QVERIFY(QFile::remove(qmv::paths::workingFile(2)));
+        view()->refresh();
+        QCOMPARE(view()->notes().size(), 1);
+        QVERIFY2(view()->notes().at(0).contains(qmv::paths::workingFile(2)),
+                 qPrintable(view()->notes().at(0)));
         // The button stands where no other control does, the schedule's included.
         const QRect button = control("cmdWeekView")->geometry();
         for (const QWidget *other : m_form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
@@ -250,6 +258,8 @@ private slots:
         QTest::addColumn<int>("downloads");
         QTest::addColumn<QString>("more");
         QTest::newRow("cancelgoesback") << 1 << "cmdCancel" << 0 << "";
+        QTest::newRow("escapegoesback") << 1 << "esc" << 0 << "";
+        QTest::newRow("closegoesback") << 1 << "close" << 0 << "";
         QTest::newRow("okdownloadsanyway") << 2 << "cmdOK" << 1 << " (1 more: Ctrl+T)";
     }
 

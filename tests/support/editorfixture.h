@@ -60,7 +60,8 @@ inline QByteArray planted(int program)
 }
 
 // "07:30{R}{D3}": "07:30" typed, then Right, then Down three times; "{BackPress}": Backspace
-// pressed and not yet released; "{Paste}": Ctrl+V.
+// pressed and not yet released; "{Paste}": Ctrl+V; "{SelectBack}": Shift+Home, selecting all
+// before the cursor.
 inline QTestEventList keys(const QString &script)
 {
     static const QHash<QString, Qt::Key> named = {
@@ -77,6 +78,8 @@ inline QTestEventList keys(const QString &script)
             list.addKeyPress(Qt::Key_Backspace);
         else if (name == QLatin1String("Paste"))
             list.addKeyClick(Qt::Key_V, Qt::ControlModifier);
+        else if (name == QLatin1String("SelectBack"))
+            list.addKeyClick(Qt::Key_Home, Qt::ShiftModifier);
         else if (name.isEmpty())
             list.addKeyClicks(match.captured(3));
         for (int i = 0; i < qMax(1, match.captured(2).toInt()) && named.contains(name); ++i)

@@ -37,6 +37,8 @@ void MessageBoxAnswerer::poll()
     m_messages.append(box->mCutMsgBoxMsg);
     if (answer == QLatin1String("close"))
         return box->reject();
+    if (answer == QLatin1String("esc"))
+        return QTest::keyClick(box, Qt::Key_Escape);
     for (const QString &name : (byEnter ? answer.mid(6) : answer).split(QLatin1Char('|'))) {
         auto *button = box->findChild<QPushButton *>(name);
         if (button && button->isVisible())
