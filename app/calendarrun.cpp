@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QLockFile>
 #include <QTextStream>
 #include <QTimer>

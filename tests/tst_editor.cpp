@@ -76,6 +76,8 @@ private slots:
             "OFF");
         add("paste keeps five printable characters", none, {0, 0}, "0{Paste}",
             {at0 + "01234" + DefaultRow}, {0, 0}, 15, "01234");
+        add("five characters selected and typed over", none, {0, 0}, "07:30{SelectBack}12:00",
+            {at0 + "12:00" + DefaultRow}, {0, 0}, 15, "12:00");
         // Backspace's press trims the box and leaves the cell alone; its release copies the box.
         add("backspace pressed", none, {3, 0}, "1 {BackPress}", {"0=,OFF,CONT,1 ,OFF,CONT,,OC"},
             {3, 0}, 15, "");
@@ -353,6 +355,11 @@ private slots:
         // Drawn no smaller than the bell table's text: wider than the window, which scrolls.
         const auto *scroll = view()->findChild<QScrollArea *>("weekScroll");
         QVERIFY(scroll->widget()->width() > scroll->viewport()->width());
+        // A working file it cannot read is named, not shown as an empty program.
+        QVERIFY(QFile::remove(qmv::paths::workingFile(2)));
+        view()->refresh();
+        QTRY_VERIFY2(view()->notes().join('\n').contains(qmv::paths::workingFile(2)),
+                     qPrintable(view()->notes().join('\n')));
         // The button stands where no other control does, the schedule's included.
         const QRect button = control("cmdWeekView")->geometry();
         for (const QWidget *other : m_form->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
@@ -405,6 +412,8 @@ private slots:
         QTest::addColumn<QString>("more");
         QTest::newRow("cancelgoesback") << 1 << "cmdCancel" << 0 << "";
         QTest::newRow("entergoesback") << 1 << "enter:" << 0 << "";
+        QTest::newRow("escapegoesback") << 1 << "esc" << 0 << "";
+        QTest::newRow("closegoesback") << 1 << "close" << 0 << "";
         QTest::newRow("okdownloadsanyway") << 2 << "cmdOK" << 1 << " (1 more: Ctrl+T)";
     }
 

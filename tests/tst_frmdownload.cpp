@@ -91,9 +91,17 @@ private slots:
             qPrintable(status()));
         QVERIFY(child<QComboBox>("cboPort")->isVisible());
         child<QComboBox>("cboPort")->setCurrentText(device);
+        // CONTINUE comes back only once the new connection has erased the controller.
+        QStringList continuedAt;
+        connect(m_window->findChild<DownloadSequence *>(), &DownloadSequence::actionsChanged, this,
+                [&](bool continueEnabled) {
+                    if (continueEnabled)
+                        continuedAt << status();
+                });
         child("cmdRetry")->click();
         child<QTimer>("commMountTimer")->start(1);
         QTRY_VERIFY_WITH_TIMEOUT(child("cmdContinue")->isEnabled(), 10000);
+        QCOMPARE(continuedAt, QStringList{Erased});
         QCOMPARE(child<QComboBox>("comboWkDay")->currentText(), "Wednesday");
         QVERIFY(child<QLineEdit>("txtTime")->text().startsWith("10:"));
         // The request to press CONTINUE shows whole, and so does the widest word of each column.
@@ -120,6 +128,12 @@ private slots:
         QCOMPARE(m_answerer->messages(), QStringList{Programmed});
         QTRY_COMPARE(sim.received(), "BET08:303P1" + QByteArray("D07:4523105").repeated(5) +
                                          "P2P3W33333333333333F");
+        const QString row = "  07:45    5 s  bell 1 PULSE, light unchanged (231)\n";
+        QCOMPARE(sim.printed(), "Clock: 08:30, Tuesday\nProgram 1: 5 rows\n" + row.repeated(5) +
+                                    "Program 2: 0 rows\nProgram 3: 0 rows\n"
+                                    "Schedule    Mo Tu We Th Fr Sa Su\n"
+                                    "  Bell 1    3  3  3  3  3  3  3\n"
+                                    "  Bell 2    3  3  3  3  3  3  3\n");
         // The next start, without any option.
         qmv::port::setOverride(QString());
         QCOMPARE(qmv::port::chosen(), device);
@@ -261,10 +275,11 @@ private slots:
             {}, {Row0745 + "\n08:00\tON\tCONT\t300\tOFF\tCONT\t\tOC\n" + Row0900},
             "BET08:303P1D07:4523105D09:0019100P2P3W33333333333333F");
         add("transfer_afterEmptyTime", {},
-            {{Incomplete + "Not sent, because they follow a row without a time: Program 1: row 3."},
+            {{Incomplete + "Not sent, because they follow a row without a time: Program 1: row "
+                           "3; Program 3: row 2."},
              "Weekly Schedule",
              ""},
-            {}, {Row0745 + "\n" + Empty + "\n" + Row0900},
+            {}, {Row0745 + "\n" + Empty + "\n" + Row0900, Empty, Empty + "\n" + Row0900},
             "BET08:303P1D07:4523105P2P3W33333333333333F");
         add("transfer_invalidScheduleCell", {},
             {{"The weekly schedule is not sent: Bell 1, Wed holds \"4\", not a program 1, 2 or 3.",
@@ -323,7 +338,7 @@ private slots:
         // Rows that will not be sent are named as soon as the window opens.
         if (QByteArray(QTest::currentDataTag()) == "transfer_afterEmptyTime")
             QCOMPARE(status(), "These rows follow a row without a time and will not be sent:\n"
-                               "Program 1: row 3");
+                               "Program 1: row 3\nProgram 3: row 2");
         connect(child<QPlainTextEdit>("Text1"), &QPlainTextEdit::textChanged, this,
                 [&] { statuses << status(); });
         QVERIFY(openAndSettle());

@@ -157,6 +157,7 @@ private slots:
         QTest::addColumn<bool>("blocked"); // temp#2 is a folder
         QTest::newRow("euroinprogram3") << "1€2" << 3 << false;
         QTest::newRow("tabinschedule") << "a\tb" << 4 << false;
+        QTest::newRow("crinprogram1") << "a\rb" << 1 << false;
         QTest::newRow("temp2cannotbewritten") << "" << 1 << true;
     }
 

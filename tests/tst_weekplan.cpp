@@ -204,28 +204,42 @@ private slots:
         QCOMPARE(output, QString(lines).replace("%1", path) + '\n');
     }
 
-    // `qmv --print`, with no display at all: the week on one PDF page, never over the program
-    // file it comes from, every text whole and apart from the next.
+    // `qmv --print`, with no display at all: the week on one PDF page, its days in order from
+    // Monday, never over the program file it comes from, every text whole and apart from the next.
     void pdf_data()
     {
         QTest::addColumn<QString>("fileName");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("pdfName");
         QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QString>("lines"); // what the page shows, '|' between patterns
+        QTest::addColumn<QStringList>("lines"); // patterns the page's text must hold
         const QString today = QDate::currentDate().toString(Qt::ISODate);
         QTest::newRow("week") << "week1.qmv" << Week << "week.pdf" << 0
-                              << "week1.qmv +printed " + today +
-                                     "|Wednesday|Sunday|B1 P1|B2 P2|09:00|PULSE 10 s|not sent: P1 "
-                                     "row 5|program 3, row 1: not sent";
+                              << QStringList{"week1.qmv +printed " + today,
+                                             "Monday +Tuesday +Wednesday +Thursday +Friday "
+                                             "+Saturday +Sunday\n",
+                                             "B1 P1 +B2 P1 +Light +B1 P1 +B2 P1 +Light +B1 P1 +B2 "
+                                             "P2 +Light +B1 P1 +B2 P2 +Light +B1 P1 +B2 P1 +Light "
+                                             "+B1 P2 +B2 P2 +Light +B1 P3 +B2 P3 +Light",
+                                             "09:00",
+                                             "PULSE 10 s",
+                                             "not sent: P1 row 5",
+                                             "program 3, row 1: not sent"};
         QTest::newRow("schedulenotsent")
             << "week1.qmv" << fileBytes(WeekPrograms, UnsentSchedule) << "week.pdf" << 0
-            << "B1 P\\? +B2 P\\? +Light|weekly schedule will not be sent|^((?!Sun holds).)*Sun "
-               "holds((?!Sun holds).)*$";
+            << QStringList{"B1 P\\? +B2 P\\? +Light", "weekly schedule will not be sent",
+                           "^((?!Sun holds).)*Sun holds((?!Sun holds).)*$"};
         QTest::newRow("widesttextsandlongname")
             << QString(240, 'w') + ".qmv" << fileBytes({{"08:00|ON|PULSE|255|ON|PULSE|255|OFF"}})
-            << "week.pdf" << 0 << "w… +printed " + today + "|PULSE 255 s +PULSE 255 s +OFF";
-        QTest::newRow("outputisprogramfile") << "week1.qmv" << Week << "week1.qmv" << 2 << "";
+            << "week.pdf" << 0
+            << QStringList{"w… +printed " + today, "PULSE 255 s +PULSE 255 s +OFF"};
+        QTest::newRow("notesbeyondeight")
+            << "week1.qmv" << fileBytes({}, {"x|x|x|x|x|x|x", "x|x|x|x|x|x|x"}) << "notes.pdf" << 0
+            << QStringList{"Bell 1, Sun holds", "\\.\\.\\. and 7 more\n"};
+        QTest::newRow("outputisprogramfile")
+            << "week1.qmv" << Week << "week1.qmv" << 2 << QStringList();
+        QTest::newRow("pdfcannotbewritten")
+            << "week1.qmv" << Week << "none/week.pdf" << 2 << QStringList();
     }
 
     void pdf()
@@ -234,7 +248,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, pdfName);
         QFETCH(int, exitCode);
-        QFETCH(QString, lines);
+        QFETCH(QStringList, lines);
         const QString file = m_dir.filePath(fileName), pdf = m_dir.filePath(pdfName);
         QCOMPARE(qmv::writeFileAtomic(file, bytes), QString());
         QProcess qmv;
@@ -258,7 +272,7 @@ private slots:
         QVERIFY(process.waitForFinished());
         const QString got = QString::fromUtf8(process.readAllStandardOutput());
         QCOMPARE(got.count('\f'), 1); // one page
-        for (const QString &line : lines.split('|')) {
+        for (const QString &line : lines) {
             const QRegularExpression pattern(line, QRegularExpression::DotMatchesEverythingOption);
             QVERIFY2(got.contains(pattern), qPrintable(line + " missing from:\n" + got));
         }

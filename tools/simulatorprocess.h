@@ -40,6 +40,12 @@ public:
         m_process.terminate();
         m_process.waitForFinished();
     }
+    // The timetable the controller prints once it has received "F".
+    QString printed()
+    {
+        m_process.waitForReadyRead(2000);
+        return QString::fromLocal8Bit(m_process.readAllStandardOutput());
+    }
     // Every byte the controller has received so far.
     QByteArray received() const
     {

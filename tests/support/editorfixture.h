@@ -61,7 +61,7 @@ inline QByteArray planted(int program)
 
 // "07:30{R}{D3}": "07:30" typed, then Right, then Down three times; "{BackPress}": Backspace
 // pressed and not yet released; "{Paste}": Ctrl+V; "{Undo}": Ctrl+Z; "{Redo}", "{RedoY}":
-// Ctrl+Shift+Z, Ctrl+Y.
+// Ctrl+Shift+Z, Ctrl+Y; "{SelectBack}": Shift+Home, selecting all before the cursor.
 inline QTestEventList keys(const QString &script)
 {
     static const QHash<QString, Qt::Key> named = {
@@ -71,6 +71,7 @@ inline QTestEventList keys(const QString &script)
         {"Home", Qt::Key_Home},   {"End", Qt::Key_End},       {"Esc", Qt::Key_Escape}};
     static const QHash<QString, QKeyCombination> chords = {
         {"Paste", Qt::CTRL | Qt::Key_V},
+        {"SelectBack", Qt::SHIFT | Qt::Key_Home},
         {"Undo", Qt::CTRL | Qt::Key_Z},
         {"Redo", Qt::CTRL | Qt::SHIFT | Qt::Key_Z},
         {"RedoY", Qt::CTRL | Qt::Key_Y}};

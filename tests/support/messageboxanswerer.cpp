@@ -39,6 +39,8 @@ void MessageBoxAnswerer::poll()
         return box->reject();
     if (answer == QLatin1String("enter:"))
         return QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+    if (answer == QLatin1String("esc"))
+        return QTest::keyClick(box, Qt::Key_Escape);
     for (const QString &name : (byEnter ? answer.mid(6) : answer).split(QLatin1Char('|'))) {
         auto *button = box->findChild<QPushButton *>(name);
         if (button && button->isVisible())

@@ -11,9 +11,9 @@ namespace qmvtest {
 
 // Answers the tool's message windows as they come up (a fixed-delay single shot fires too early)
 // with the next queued button name or the default one ("cmdOKonly|cmdOK": the first of these the
-// window shows); "close" closes without a button, "enter:NAME" presses Enter on the button NAME,
-// "enter:" where the window put the focus. While `hold` is true a message stays up;
-// `answerPlatformBoxes` answers the platform's boxes OK.
+// window shows); "close" closes without a button, "esc" presses Escape, "enter:NAME" presses
+// Enter on the button NAME, "enter:" where the window put the focus. While `hold` is true a
+// message stays up; `answerPlatformBoxes` answers the platform's boxes OK.
 class MessageBoxAnswerer : public QObject
 {
     Q_OBJECT
