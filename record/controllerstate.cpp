@@ -4,6 +4,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace qmv::record {
 
 namespace {
@@ -149,8 +151,10 @@ Comparison compare(const ProgramFile &edited, const ControllerState &state)
         const int rows = int(std::max(ours.size(), theirs.size()));
         for (int row = 0; row < rows; ++row) {
             const QStringList mine = ours.value(row);
-            const QStringList held =
-                state.rowsHeld[p].contains(row) ? theirs.value(row) : QStringList();
+            // Held rows are sorted: a search keeps large programs from costing rows squared.
+            const bool isHeld =
+                std::binary_search(state.rowsHeld[p].cbegin(), state.rowsHeld[p].cend(), row);
+            const QStringList held = isHeld ? theirs.value(row) : QStringList();
             const BellRowEncoding a = encodeBellRow(mine);
             const BellRowEncoding b = encodeBellRow(held);
             const bool same = !mine.isEmpty() && !held.isEmpty() &&
