@@ -6,11 +6,14 @@
 #include "signalwatch.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #ifdef Q_OS_UNIX
@@ -119,29 +122,38 @@ private:
     HeldByController &m_held;
 };
 
-// The system's clock, shifted when QMV_NOW holds a date and time: tests run a download on a
-// chosen day without touching the system's clock.
+// The system's clock, shifted when QMV_NOW holds a date and time and sped up QMV_CLOCK_SPEED
+// times: tests run a download on a chosen day, and let a controller's time-outs pass in a
+// fraction of a second, without touching the system's clock.
 class CommandLineClock : public Clock
 {
 public:
     CommandLineClock()
     {
+        m_real.start();
         const QDateTime start = QDateTime::fromString(qEnvironmentVariable("QMV_NOW"), Qt::ISODate);
         if (start.isValid())
-            m_shift = QDateTime::currentDateTime().msecsTo(start);
+            m_base = start;
+        bool ok = false;
+        const double speed = qEnvironmentVariable("QMV_CLOCK_SPEED").toDouble(&ok);
+        if (ok && speed > 0)
+            m_speed = speed;
     }
     QDateTime now() const override
     {
-        return wholeSecond(QDateTime::currentDateTime().addMSecs(m_shift).toLocalTime());
+        return wholeSecond(
+            m_base.addMSecs(qint64(double(m_real.elapsed()) * m_speed)).toLocalTime());
     }
     std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override
     {
-        const qint64 ms = QDateTime::currentDateTime().addMSecs(m_shift).msecsTo(moment) + 1;
-        return std::chrono::milliseconds(ms > 0 ? ms : 0);
+        const auto due = qint64(std::ceil(double(m_base.msecsTo(moment)) / m_speed)) + 1;
+        return std::chrono::milliseconds(std::max<qint64>(0, due - m_real.elapsed()));
     }
 
 private:
-    qint64 m_shift = 0;
+    QDateTime m_base = QDateTime::currentDateTime();
+    double m_speed = 1;
+    QElapsedTimer m_real;
 };
 
 } // namespace
@@ -206,6 +218,7 @@ int downloadProgram(const ProgramFile &file, const QString &programFile, QTextSt
     DownloadSequence sequence(qmvComm::instance(), user);
     const Clock &clock = commandLineClock();
     sequence.setClock(&clock);
+    qmvComm::instance().setClock(&clock);
     sequence.setSource([&file](int program, bool withSchedule, QString *) {
         WorkingProgram working{file.programs[program - 1], std::nullopt};
         if (withSchedule)
