@@ -65,22 +65,18 @@ private:
     {
         // Every third row rings at a time later than the row before, as a real program would.
         qmv::CellTable table = qmv::defaultBellTable(rows);
-        for (int row = 0; row < rows; row += 3) {
-            const int minute = (row / 3) % 1440;
-            const QString time = QStringLiteral("%1:%2")
-                                     .arg(minute / 60, 2, 10, QLatin1Char('0'))
-                                     .arg(minute % 60, 2, 10, QLatin1Char('0'));
-            table.rows[row] = QStringList{time, "ON", "PULSE", "5", "OFF", "CONT", "", "OC"};
-        }
+        for (int row = 0; row < rows; row += 3)
+            table.rows[row] = QString("%1|ON|PULSE|5|OFF|CONT||OC")
+                                  .arg(QTime(0, 0).addSecs(row / 3 * 60).toString("HH:mm"))
+                                  .split('|');
         const QString name = QStringLiteral("large%1.qmv").arg(rows);
         // All three programs ring in the week, the shown one on most days.
         const qmv::CellTable schedule{
             qmv::ScheduleColumns,
             {{"1", "1", "1", "1", "1", "2", "3"}, {"1", "1", "2", "2", "1", "2", "3"}}};
         const QByteArray bytes = qmv::programFileBytes({{table, table, table}, schedule});
-        if (!qmv::writeFileAtomic(qmv::paths::programFile(name), bytes).isEmpty())
-            return {};
-        return name;
+        return qmv::writeFileAtomic(qmv::paths::programFile(name), bytes).isEmpty() ? name
+                                                                                    : QString();
     }
 
 private slots:

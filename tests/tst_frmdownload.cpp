@@ -140,37 +140,9 @@ private slots:
         qmv::port::remember(QString());
     }
 
-    // A typed time that is no time (24:00, 8.30) sets the PC's time: the status says which, to
-    // the end.
-    void typedTime_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<bool>("isTime");
-        QTest::newRow("valid") << "8:30" << true;
-        QTest::newRow("hour24") << "24:00" << false;
-    }
-
-    void typedTime()
-    {
-        QFETCH(QString, typed);
-        QVERIFY(writePrograms({Row0745}));
-        Simulator sim;
-        QVERIFY(sim.start({"--erase-time=50"}));
-        QVERIFY(openAndSettle());
-        confirmAndContinue(typed);
-        QTRY_COMPARE(m_ended, 1);
-        const QString set = child<QLineEdit>("txtTime")->text();
-        QCOMPARE(sim.received().mid(3, 5), set.toLatin1());
-        const QString note =
-            "\"" + typed + "\" is not a time: the clock is set to " + set + ", the PC's time.";
-        QFETCH(bool, isTime);
-        QCOMPARE(status().contains(note), !isTime);
-        QCOMPARE(set == "08:30", isTime);
-    }
-
     // Tags are <stage>_<fault>; a programN stage holds one bell row in program N. Besides the
     // simulator's faults: gone (the device and its link vanish), hold (messages stay up until
-    // "J" has come), damaged, missing (working files).
+    // "J" has come), damaged, missing (working files), typed=TEXT (the time typed, else "8:30").
     void faultMatrix_data()
     {
         QTest::addColumn<QStringList>("faults");
@@ -187,25 +159,27 @@ private slots:
             QTest::newRow(tag) << faults << killAt << outcome.messages << outcome.status
                                << outcome.buttons << programs << sent;
         };
-        const Outcome noR{{NoR},
-                          "System Not Responding. Check cables and make sure System is "
-                          "Powered On\n",
-                          "RE"};
+        // The sequence ran to its end with these messages.
+        const auto ended = [](const QStringList &messages,
+                              const QString &status = "Weekly Schedule") {
+            return Outcome{messages, status, ""};
+        };
+        const Outcome noR{
+            {NoR},
+            "System Not Responding. Check cables and make sure System is Powered On\n",
+            "RE"};
         const QString stuck = QStringLiteral("System stuck in Erase cycle.");
         const QString notSent = QStringLiteral("The weekly schedule was not sent.");
+        const QString progProblems = QStringLiteral("Prog Setting Problems . . .");
         const QStringList noJ{"Time Setting Problems . . .",
                               "ERROR\r\nSWITCH OFF System and retry"};
-        const Outcome noH{{"Prog Setting Problems . . .",
-                           Incomplete + "1 of 1 bell rows were not confirmed by the System."},
-                          "Weekly Schedule",
-                          ""};
-        const Outcome done{{Programmed}, "Weekly Schedule", ""};
-        const auto noHAndStray = [&noH](int letters) {
-            Outcome outcome = noH;
-            outcome.messages.last() += QString("\r\nReplies that no command awaited: %1. A later "
-                                               "command may count as confirmed by one of them.")
-                                           .arg(letters);
-            return outcome;
+        const Outcome done = ended({Programmed});
+        const auto noHAndStray = [&](int letters) {
+            return ended({progProblems,
+                          Incomplete + "1 of 1 bell rows were not confirmed by the System.\r\n" +
+                              QString("Replies that no command awaited: %1. A later command may "
+                                      "count as confirmed by one of them.")
+                                  .arg(letters)});
         };
 
         add("connect_silent", {"--silent", "R"}, noR);
@@ -217,44 +191,40 @@ private slots:
         add("erase_silent", {"--silent", "E"}, {{NoA, NoA}, stuck, "R"});
         add("erased_silent", {"--silent", "C"}, {{NoA}, stuck, "R"});
         add("erased_gone", {"gone", "--silent", "C"}, {{}, PortFailed, "RE"}, "^BE");
-        add("clock_silent", {"--silent", "J"}, {noJ, " Setting Time and Day of Week", ""});
+        // A typed time that is no time sets the PC's time, and the status says so to the end.
+        add("clock_typedNoTime", {"typed=24:00"},
+            ended({Programmed},
+                  "*\"24:00\" is not a time: the clock is set to *, the PC's time.*"));
+        add("clock_silent", {"--silent", "J"}, ended(noJ, " Setting Time and Day of Week"));
         // Gone while the user checks the time: the port is closed at once, RETRY and EXIT offered.
         add("clock_gone", {"gone"}, {{}, PortFailed, "RE"}, "Erased");
-        add("clock_lateUnderMessage", {"--delay", "J:300", "hold"},
-            {{noJ[0], Programmed}, "Weekly Schedule", ""});
+        add("clock_lateUnderMessage", {"--delay", "J:300", "hold"}, ended({noJ[0], Programmed}));
         // Letters that came with the clock's reply confirm no row. In the same write: one of their
         // own could reach a loaded machine after the row and answer it, as on a real line.
         add("program1_early", {"--noise", "J:HHHL", "--silent", "H"}, noHAndStray(4));
         add("program1_silentTwoRows", {"--silent", "H"},
-            {{"Prog Setting Problems . . .", "Prog Setting Problems . . .",
-              Incomplete + "The System did not answer 2 bell rows in a row; nothing more was "
-                           "sent.\r\n2 of 2 *"},
-             "Program 1",
-             ""},
+            ended({progProblems, progProblems,
+                   Incomplete + "The System did not answer 2 bell rows in a row; nothing more "
+                                "was sent.\r\n2 of 2 *"},
+                  "Program 1"),
             {}, {Row0745 + "\n" + Row0900 + "\n" + Row0745, Row0745},
             "BET08:303P1D07:4523105D09:0019100F");
         // An answered row starts the count of unanswered rows afresh.
         add("program1_silentApart", {"--silent", "H:1,3"},
-            {{"Prog Setting Problems . . .", "Prog Setting Problems . . .",
-              Incomplete + "2 of 4 bell rows were not confirmed by the System."},
-             "Weekly Schedule",
-             ""},
+            ended({progProblems, progProblems,
+                   Incomplete + "2 of 4 bell rows were not confirmed by the System."}),
             {}, {QStringList(2, Row0745 + "\n" + Row0900).join('\n')},
             "BET08:303P1D07:4523105D09:0019100D07:4523105D09:0019100P2P3W33333333333333F");
         add("program2_noise", {"--noise", "H:?\\x07"}, done);
         add("program2_wrong", {"--reply", "H:L"}, noHAndStray(1));
         add("program2_hangup", {"--silent", "H"},
-            {{Incomplete + PortFailed + "\r\n" + notSent}, "Program 2", ""}, "^[^|]*P2D");
+            ended({Incomplete + PortFailed + "\r\n" + notSent}, "Program 2"), "^[^|]*P2D");
         add("program2_damaged", {"damaged"},
-            {{"Program 2 cannot be read and will not be sent.\r\n*temp#2 is damaged: *",
-              Incomplete + "Program 2 was not sent."},
-             "Weekly Schedule",
-             ""});
+            ended({"Program 2 cannot be read and will not be sent.\r\n*temp#2 is damaged: *",
+                   Incomplete + "Program 2 was not sent."}));
         add("schedule_silent", {"--silent", "L"},
-            {{"Week Schedule Setting Problems . . .",
-              Incomplete + "The weekly schedule was not confirmed."},
-             "Weekly Schedule",
-             ""});
+            ended({"Week Schedule Setting Problems . . .",
+                   Incomplete + "The weekly schedule was not confirmed."}));
         const Outcome unreadable{
             {}, "Program 1 cannot be read, nothing is sent to the System.\n*temp#1*", "E"};
         add("load_damaged", {"damaged"}, unreadable);
@@ -267,25 +237,20 @@ private slots:
             "BET08:303P1D07:4523105D12:0007110P2D16:3015903P3D06:0025500D08:"
             "00239120W11111222222211F");
         add("transfer_refusedRow", {},
-            {{"Program 1, row 2 is not sent: the seconds \"300\" are not from 0 to 255.",
-              Incomplete + "1 of 3 bell rows were not confirmed by the System (1 not sent because "
-                           "they could not be encoded)."},
-             "Weekly Schedule",
-             ""},
+            ended({"Program 1, row 2 is not sent: the seconds \"300\" are not from 0 to 255.",
+                   Incomplete + "1 of 3 bell rows were not confirmed by the System (1 not sent "
+                                "because they could not be encoded)."}),
             {}, {Row0745 + "\n08:00\tON\tCONT\t300\tOFF\tCONT\t\tOC\n" + Row0900},
             "BET08:303P1D07:4523105D09:0019100P2P3W33333333333333F");
         add("transfer_afterEmptyTime", {},
-            {{Incomplete + "Not sent, because they follow a row without a time: Program 1: row "
-                           "3; Program 3: row 2."},
-             "Weekly Schedule",
-             ""},
+            ended({Incomplete + "Not sent, because they follow a row without a time: Program 1: "
+                                "row 3; Program 3: row 2."}),
             {}, {Row0745 + "\n" + Empty + "\n" + Row0900, Empty, Empty + "\n" + Row0900},
             "BET08:303P1D07:4523105P2P3W33333333333333F");
         add("transfer_invalidScheduleCell", {},
-            {{"The weekly schedule is not sent: Bell 1, Wed holds \"4\", not a program 1, 2 or 3.",
-              Incomplete + "The weekly schedule was not sent."},
-             "Weekly Schedule",
-             ""},
+            ended({"The weekly schedule is not sent: Bell 1, Wed holds \"4\", not a program 1, 2 "
+                   "or 3.",
+                   Incomplete + notSent}),
             {}, {Row0745, Empty, Empty, "11411113333333"}, "BET08:303P1D07:4523105P2P3F");
     }
 
@@ -314,6 +279,8 @@ private slots:
             QVERIFY(QFile::remove(qmv::paths::workingFile(1)));
         const bool gone = faults.removeAll("gone");
         const bool hold = faults.removeAll("hold");
+        const QString typed = faults.filter("typed=").value(0, "typed=8:30").mid(6);
+        faults.removeAll("typed=" + typed);
 
         Simulator sim;
         QVERIFY(sim.start(faults << "--erase-time=50", gone));
@@ -347,8 +314,14 @@ private slots:
         if (gone)
             QTRY_VERIFY(!comm.isOpen());
         if (child("cmdContinue")->isEnabled())
-            confirmAndContinue();
+            confirmAndContinue(typed);
         watch.stop();
+        // The clock sent is the one the window shows, a time even when the typed one was not.
+        if (const qsizetype clock = sim.received().indexOf('T') + 1) {
+            const QString set = child<QLineEdit>("txtTime")->text();
+            QVERIFY2(QTime::fromString(set, "HH:mm").isValid(), qPrintable(set));
+            QTRY_COMPARE(sim.received().mid(clock, 5), set.toLatin1());
+        }
 
         const QString shown = m_answerer->messages().join("\n--\n");
         QVERIFY2(like(messages.join("\n--\n"), shown), qPrintable(shown));
@@ -382,19 +355,19 @@ private slots:
         QTest::addColumn<QString>("when");
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QByteArray>("sent"); // to the controller the sequence ends with
-
         const QByteArray whole("BET08:303P1D07:4523105P2D16:3015903P3W33333333333333F");
-        QTest::newRow("close_waitingH")
-            << QStringList{"--silent", "H"} << "Program 1" << QStringList() << whole;
-        QTest::newRow("end_waitingR")
-            << QStringList{"--silent", "R"} << "" << QStringList() << QByteArray("B");
-        QTest::newRow("retry_waitingC")
-            << QStringList{"--answer-after", "A:2"} << "" << QStringList{NoA} << QByteArray("BEBE");
+        const auto add = [](const char *tag, const QStringList &faults, const char *when,
+                            const QStringList &messages, const QByteArray &sent) {
+            QTest::newRow(tag) << faults << QString(when) << messages << sent;
+        };
+        add("close_waitingH", {"--silent", "H"}, "Program 1", {}, whole);
+        add("end_waitingR", {"--silent", "R"}, "", {}, "B");
+        add("retry_waitingC", {"--answer-after", "A:2"}, "", {NoA}, "BEBE");
         // The first erase is confirmed late: RETRY stays enabled through CONTINUE. The second
         // CONTINUE sends program 1's rows again, not the program the grid last showed.
-        QTest::newRow("retry_inProgram2ThenContinue")
-            << QStringList{"--answer-after", "A:2", "--delay", "C:400", "--delay", "H:60"}
-            << "Program 2" << QStringList{NoA} << "BET08:303P1D07:4523105P2D16:3015903" + whole;
+        add("retry_inProgram2ThenContinue",
+            {"--answer-after", "A:2", "--delay", "C:400", "--delay", "H:60"}, "Program 2", {NoA},
+            "BET08:303P1D07:4523105P2D16:3015903" + whole);
     }
 
     void interrupted()

@@ -38,6 +38,14 @@ const QStringList WeekSchedule = {"1|1|1|1|1|2|3", "1|1|2|2|1|2|3"};
 const QStringList UnsentSchedule = {"1|1|1|1|1|2|3", "1|1|2|2|1|2|x"};
 const QByteArray Week = fileBytes(WeekPrograms, WeekSchedule);
 
+QStringList eventTexts(const qmv::week::Day &day)
+{
+    QStringList texts;
+    for (const qmv::week::Event &event : day.events)
+        texts.append(qmv::week::eventText(event));
+    return texts;
+}
+
 } // namespace
 
 class tst_WeekPlan : public QObject
@@ -89,10 +97,7 @@ private slots:
         const qmv::week::WeekPlan plan = qmv::week::weekPlan(file->programs, file->schedule);
         const qmv::week::Day &got = plan.days[day];
         QTEST(QStringLiteral("%1/%2").arg(got.bell1Program).arg(got.bell2Program), "programs");
-        QStringList texts;
-        for (const qmv::week::Event &event : got.events)
-            texts.append(qmv::week::eventText(event));
-        QTEST(texts, "events");
+        QTEST(eventTexts(got), "events");
         QCOMPARE(plan.scheduleNotSent,
                  sent ? QString() : "Bell 2, Sun holds \"x\", not a program 1, 2 or 3");
     }
@@ -138,11 +143,7 @@ private slots:
             const QList<QStringList> row{edit.section('|', 1).split('|')};
             index.setRows(1, edit.section('|', 0, 0).toInt(), row);
         }
-        const qmv::week::WeekPlan plan = index.plan();
-        QStringList texts;
-        for (const qmv::week::Event &event : plan.days[0].events)
-            texts.append(qmv::week::eventText(event));
-        QTEST(texts, "events");
+        QTEST(eventTexts(index.plan().days[0]), "events");
     }
 
     void check_data()
@@ -214,17 +215,15 @@ private slots:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QStringList>("lines"); // patterns the page's text must hold
         const QString today = QDate::currentDate().toString(Qt::ISODate);
-        QTest::newRow("week") << "week1.qmv" << Week << "week.pdf" << 0
-                              << QStringList{"week1.qmv +printed " + today,
-                                             "Monday +Tuesday +Wednesday +Thursday +Friday "
-                                             "+Saturday +Sunday\n",
-                                             "B1 P1 +B2 P1 +Light +B1 P1 +B2 P1 +Light +B1 P1 +B2 "
-                                             "P2 +Light +B1 P1 +B2 P2 +Light +B1 P1 +B2 P1 +Light "
-                                             "+B1 P2 +B2 P2 +Light +B1 P3 +B2 P3 +Light",
-                                             "09:00",
-                                             "PULSE 10 s",
-                                             "not sent: P1 row 5",
-                                             "program 3, row 1: not sent"};
+        QString bells; // each day's programs in the header, Monday first
+        for (const char *day : {"11", "11", "12", "12", "11", "22", "33"})
+            bells += QString(" +B1 P%1 +B2 P%2 +Light").arg(day[0]).arg(day[1]);
+        const QString days = "Monday +Tuesday +Wednesday +Thursday +Friday +Saturday +Sunday\n";
+        const QStringList week = QString("week1.qmv +printed %1|%2|%3|09:00|PULSE 10 s|not sent: "
+                                         "P1 row 5|program 3, row 1: not sent")
+                                     .arg(today, days, bells.mid(2))
+                                     .split('|');
+        QTest::newRow("week") << "week1.qmv" << Week << "week.pdf" << 0 << week;
         QTest::newRow("schedulenotsent")
             << "week1.qmv" << fileBytes(WeekPrograms, UnsentSchedule) << "week.pdf" << 0
             << QStringList{"B1 P\\? +B2 P\\? +Light", "weekly schedule will not be sent",
