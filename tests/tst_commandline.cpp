@@ -143,6 +143,11 @@ private slots:
             all);
         row("controller hangs up", edited, yes, {"--hangup-after-rows", "1"}, {}, 0, 1,
             {incomplete}, "BET*P1D07:3010305D12:0013510");
+        row("doubled reply", edited, yes, {"--reply", "H:HH"}, {}, 0, 1,
+            {incomplete,
+             "Replies that no command awaited: 2. A later command may count as confirmed by "
+             "one of them."},
+            all);
         row("no terminal to ask", edited, {}, {}, {}, 0, 2,
             {"qmv: the download erases the controller; give --yes to go on without a terminal to "
              "ask."},
