@@ -110,21 +110,21 @@ private slots:
             return Period{QDate(2027, 5, day), QDate(2027, 5, last), file.isEmpty() ? clean : file,
                           note};
         };
-        QTest::newRow("touching periods")
-            << Calendar{clean, 30, {period(1, 3), period(4, 4)}} << QStringList();
-        QTest::newRow("overlap on one day")
-            << Calendar{clean, 30, {period(1, 3, {}, "Exams"), period(9, 9), period(3, 5)}}
-            << QStringList{"Period 1 (Exams) and Period 3 overlap from 2027-05-03."};
-        QTest::newRow("ends before it starts") << Calendar{clean, 30, {period(5, 4)}}
-                                               << QStringList{"Period 1 ends before it starts."};
-        QTest::newRow("missing file")
-            << Calendar{clean, 30, {period(1, 1, corpus + "none.qmv")}}
-            << QStringList{"Cannot open " + corpus + "none.qmv: No such file or directory"};
-        QTest::newRow("file with findings")
-            << Calendar{corpus + "edited.qmv", 30, {}}
-            << QStringList{corpus + "edited.qmv has findings (see qmv --check), the first: "
-                                    "program 1, row 2: both bells ring PULSE 10 s (bell 1: CONT "
-                                    "10 s; bell 2: PULSE 20 s)"};
+        const auto add = [](const char *name, const Calendar &calendar, const QString &found) {
+            QTest::newRow(name) << calendar
+                                << (found.isEmpty() ? QStringList() : QStringList{found});
+        };
+        add("touching periods", {clean, 30, {period(1, 3), period(4, 4)}}, {});
+        add("overlap on one day",
+            {clean, 30, {period(1, 3, {}, "Exams"), period(9, 9), period(3, 5)}},
+            "Period 1 (Exams) and Period 3 overlap from 2027-05-03.");
+        add("ends before it starts", {clean, 30, {period(5, 4)}},
+            "Period 1 ends before it starts.");
+        add("missing file", {clean, 30, {period(1, 1, corpus + "none.qmv")}},
+            "Cannot open " + corpus + "none.qmv: No such file or directory");
+        add("file with findings", {corpus + "edited.qmv", 30, {}},
+            corpus + "edited.qmv has findings (see qmv --check), the first: program 1, row 2: both "
+                     "bells ring PULSE 10 s (bell 1: CONT 10 s; bell 2: PULSE 20 s)");
     }
 
     void problems()
@@ -141,45 +141,42 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QDateTime>("notBefore");
         const QString normal = resolve("normal.qmv"), holidays = resolve("holidays.qmv");
-        const auto held = [](const QString &file, const char *set, bool complete = true) {
-            return std::optional<Held>(Held{file, file, complete, at(set)});
+        const auto held = [](const QString &file, const char *set, bool complete = true,
+                             const QString &digest = {}) {
+            return std::optional<Held>(
+                Held{file, digest.isEmpty() ? file : digest, complete, at(set)});
         };
-        const std::optional<Held> march = held(normal, "2027-03-01T10:00:00+01:00");
+        const char *mar1 = "2027-03-01T10:00:00+01:00", *mar10 = "2027-03-10T10:00:00+01:00",
+                   *feb1 = "2027-02-01T10:00:00+01:00";
+        const std::optional<Held> march = held(normal, mar1);
+        const QString due = "the controller holds normal.qmv; holidays.qmv is due";
+        const QString unknown = "nothing is known of what the controller holds";
         auto add = [](const char *name, const char *now, const std::optional<Held> &held,
                       const QString &reason, const QString &file, const char *notBefore = "") {
             QTest::newRow(name) << at(now) << held << reason << file
                                 << (*notBefore ? at(notBefore) : at(now));
         };
-        add("holds what is due", "2027-03-10T10:00:00+01:00", march, "", normal);
-        add("first day of the holidays", "2027-03-22T06:00:00+01:00", march,
-            "the controller holds normal.qmv; holidays.qmv is due", holidays);
-        add("incomplete", "2027-03-10T10:00:00+01:00",
-            held(normal, "2027-03-01T10:00:00+01:00", false),
+        add("holds what is due", mar10, march, "", normal);
+        add("first day of the holidays", "2027-03-22T06:00:00+01:00", march, due, holidays);
+        add("incomplete", mar10, held(normal, mar1, false),
             "the last download of normal.qmv was incomplete", normal);
-        add("file edited since", "2027-03-10T10:00:00+01:00",
-            std::optional<Held>(Held{normal, "old", true, at("2027-03-01T10:00:00+01:00")}),
+        add("file edited since", mar10, held(normal, mar1, true, "old"),
             "normal.qmv has changed since it was downloaded", normal);
         add("summer time began", "2027-03-28T03:00:00+02:00",
             held(holidays, "2027-03-22T10:00:00+01:00"),
             "the local time moved from UTC+01:00 to UTC+02:00", holidays);
-        add("clock set 30 days ago", "2027-03-03T23:00:00+01:00",
-            held(normal, "2027-02-01T10:00:00+01:00"), "", normal);
-        add("clock set 31 days ago", "2027-03-04T10:00:00+01:00",
-            held(normal, "2027-02-01T10:00:00+01:00"), "the clock was last set on 2027-02-01",
-            normal);
-        add("clock set in the future", "2027-03-10T10:00:00+01:00",
-            held(normal, "2027-03-12T10:00:00+01:00"), "the clock was last set on 2027-03-12",
-            normal);
-        add("ring of the held file in 2 minutes", "2027-03-22T07:58:00+01:00", march,
-            "the controller holds normal.qmv; holidays.qmv is due", holidays,
+        add("clock set 30 days ago", "2027-03-03T23:00:00+01:00", held(normal, feb1), "", normal);
+        add("clock set 31 days ago", "2027-03-04T10:00:00+01:00", held(normal, feb1),
+            "the clock was last set on 2027-02-01", normal);
+        add("clock set in the future", mar10, held(normal, "2027-03-12T10:00:00+01:00"),
+            "the clock was last set on 2027-03-12", normal);
+        add("ring of the held file in 2 minutes", "2027-03-22T07:58:00+01:00", march, due, holidays,
             "2027-03-22T08:01:00+01:00");
         add("ring of the due file in 1 minute, another right after", "2027-03-22T09:29:00+01:00",
-            std::nullopt, "nothing is known of what the controller holds", holidays,
-            "2027-03-22T09:32:00+01:00");
+            std::nullopt, unknown, holidays, "2027-03-22T09:32:00+01:00");
         add("ring of tomorrow's file after midnight", "2027-04-02T23:59:00+02:00", std::nullopt,
-            "nothing is known of what the controller holds", holidays, "2027-04-03T00:02:00+02:00");
-        add("ring 2 minutes and 1 second away", "2027-03-22T07:57:59+01:00", march,
-            "the controller holds normal.qmv; holidays.qmv is due", holidays);
+            unknown, holidays, "2027-04-03T00:02:00+02:00");
+        add("ring 2 minutes and 1 second away", "2027-03-22T07:57:59+01:00", march, due, holidays);
     }
 
     void decide()

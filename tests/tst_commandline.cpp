@@ -303,22 +303,14 @@ private slots:
         QCOMPARE(download({"--delay", "H:5000"}, &killed), 0);
         const QDir records(m_home.filePath("qmvdata/confg/downloads"));
         QTRY_VERIFY_WITH_TIMEOUT(records.entryList({"*.rec"}).size() == 3, 10000);
-        const QString last = records.filePath(records.entryList({"*.rec"}).last());
-        const auto clockSet = [&last] {
-            QByteArray bytes;
-            return qmv::readFile(last, &bytes).isEmpty() && bytes.contains("\nclock ");
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(clockSet(), 10000);
-        const auto earlierRecords = [&records] {
-            QByteArray text;
-            for (const QString &name : records.entryList({"*.rec"}).mid(0, 2)) {
-                QByteArray bytes;
-                qmv::readFile(records.filePath(name), &bytes);
-                text += bytes;
-            }
+        const auto recorded = [&records](int from, int to) {
+            QByteArray text, bytes;
+            for (const QString &name : records.entryList({"*.rec"}).mid(from, to - from))
+                text += qmv::readFile(records.filePath(name), &bytes).isEmpty() ? bytes : "";
             return text;
         };
-        const QByteArray before = earlierRecords();
+        QTRY_VERIFY_WITH_TIMEOUT(recorded(2, 3).contains("\nclock "), 10000);
+        const QByteArray before = recorded(0, 2);
         QVERIFY(before.contains("\nend complete "));
         QVERIFY(before.contains("\nend incomplete "));
         QTest::qWait(200);
@@ -333,7 +325,7 @@ private slots:
         QVERIFY2(history[0].endsWith("  complete"), qPrintable(out));
         QVERIFY2(history[1].contains("  incomplete (program 2: "), qPrintable(out));
         QVERIFY2(history[2].endsWith("  interrupted"), qPrintable(out));
-        QCOMPARE(earlierRecords(), before);
+        QCOMPARE(recorded(0, 2), before);
         QCOMPARE(run({"--history", "1"}, &out), 0);
         QCOMPARE(out, history[2]);
 
@@ -386,16 +378,18 @@ private slots:
         QTest::addColumn<bool>("denied");
         QTest::addColumn<QStringList>("present");
         QTest::addColumn<QString>("text");
-        const QString head = "The serial port /dev/ttyS0 cannot be opened: why\n";
-        QTest::newRow("none") << false << QStringList()
-                              << head + "This PC has no other serial port.";
-        QTest::newRow("two") << false << QStringList{"/dev/ttyS0", "/dev/ttyUSB0"}
-                             << head + "Serial ports on this PC: /dev/ttyS0, /dev/ttyUSB0.";
+        auto add = [](const char *name, bool denied, const QStringList &present,
+                      const QString &text) {
+            QTest::newRow(name) << denied << present
+                                << "The serial port /dev/ttyS0 cannot be opened: why\n" + text;
+        };
+        add("none", false, {}, "This PC has no other serial port.");
+        add("two", false, {"/dev/ttyS0", "/dev/ttyUSB0"},
+            "Serial ports on this PC: /dev/ttyS0, /dev/ttyUSB0.");
 #ifdef Q_OS_LINUX
-        QTest::newRow("denied") << true << QStringList{"/dev/ttyS0"}
-                                << head + "Serial ports are for members of the group dialout: sudo "
-                                          "adduser $USER dialout, then log in again.\nSerial ports "
-                                          "on this PC: /dev/ttyS0.";
+        add("denied", true, {"/dev/ttyS0"},
+            "Serial ports are for members of the group dialout: sudo adduser $USER dialout, then "
+            "log in again.\nSerial ports on this PC: /dev/ttyS0.");
 #endif
     }
 

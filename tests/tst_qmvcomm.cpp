@@ -111,8 +111,7 @@ private slots:
         QCOMPARE(result, Outcome::Stopped);
         QVERIFY2(real.elapsed() < 1000, QByteArray::number(real.elapsed()).constData());
         QCOMPARE(m_messages, QStringList());
-        QVERIFY(!comm.decoderRunning() && !comm.isWaiting());
-        QVERIFY(!comm.isOpen());
+        QVERIFY(!comm.decoderRunning() && !comm.isWaiting() && !comm.isOpen());
     }
 };
 

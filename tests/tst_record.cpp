@@ -20,15 +20,9 @@ ProgramFile week()
     for (int p = 0; p < ProgramCount; ++p) {
         file.programs[p] = defaultBellTable();
         for (int row = 0; row < (p == 1 ? 5 : 2); ++row)
-            file.programs[p].rows[row] = {
-                QStringLiteral("%1:00").arg(row + 7, 2, 10, QLatin1Char('0')),
-                "ON",
-                "PULSE",
-                "5",
-                "OFF",
-                "CONT",
-                "",
-                "OC"};
+            file.programs[p].rows[row] = QString("%1:00\tON\tPULSE\t5\tOFF\tCONT\t\tOC")
+                                             .arg(row + 7, 2, 10, QChar('0'))
+                                             .split('\t');
     }
     file.schedule = {ScheduleColumns, {QStringList(7, "1"), QStringList(7, "1")}};
     return file;
@@ -61,62 +55,47 @@ private slots:
         QTest::addColumn<QList<QByteArray>>("records"); // oldest first
         QTest::addColumn<QString>("line");
         QTest::addColumn<int>("warnings");
-
-        const QByteArray complete = Header + Erased + AllRows +
-                                    "schedule\n"
-                                    "end complete 2026-12-06T08:16:00+01:00\n";
-        QTest::newRow("no record")
-            << QList<QByteArray>{} << "Controller: unknown: no download to it is recorded" << 0;
-        QTest::newRow("complete")
-            << QList<QByteArray>{complete}
-            << "Controller: week1.qmv, programmed Sun 6 Dec 2026 08:16, complete" << 0;
-        QTest::newRow("hung up in program 2 row 4")
-            << QList<QByteArray>{complete, Header + Erased +
-                                               "row 1 0\nrow 1 1\nrow 2 0\nrow 2 1\nrow 2 2\n"
-                                               "end incomplete 2026-12-06T09:00:00+01:00 program "
-                                               "2\tport gone\n"}
-            << "Controller: week1.qmv, programmed Sun 6 Dec 2026 09:00, incomplete: program 2 from "
-               "row 4 on, program 3 and the schedule are missing"
-            << 0;
-        QTest::newRow("killed after the erase, torn line")
-            << QList<QByteArray>{complete, Header + Erased + "row 1 0\nrow 1"}
-            << "Controller: week1.qmv, programmed Sun 6 Dec 2026 08:15, interrupted: program 1 "
-               "from row 2 on, program 2, program 3 and the schedule are missing"
-            << 0;
-        QTest::newRow("a row unanswered in the middle")
-            << QList<QByteArray>{Header + Erased +
-                                 "row 1 0\nrow 1 1\nrow 2 0\nrow 2 2\nrow 2 3\nrow 2 4\n"
-                                 "row 3 0\nrow 3 1\nschedule\n"
-                                 "end incomplete 2026-12-06T08:16:00+01:00 program 2\tno H\n"}
-            << "Controller: week1.qmv, programmed Sun 6 Dec 2026 08:16, incomplete: program 2 row "
-               "2 is missing"
-            << 0;
-        QTest::newRow("failed before the erase: the one before holds")
-            << QList<QByteArray>{complete,
-                                 QByteArray(Header).replace("week1", "week2") +
-                                     "end incomplete 2026-12-06T10:00:00+01:00 connecting\tno R\n"}
-            << "Controller: week1.qmv, programmed Sun 6 Dec 2026 08:16, complete" << 0;
-        QTest::newRow("erase sent, never acknowledged")
-            << QList<QByteArray>{complete,
-                                 Header +
-                                     "erase-sent 2026-12-06T08:15:01+01:00\n"
-                                     "end incomplete 2026-12-06T10:00:00+01:00 erasing\tno C\n"}
-            << "Controller: week1.qmv, programmed Sun 6 Dec 2026 10:00, incomplete: the erase was "
-               "not acknowledged, it may hold the earlier timetable or nothing"
-            << 0;
-        QTest::newRow("retry after a partial transfer starts afresh")
-            << QList<QByteArray>{Header + Erased + AllRows + Erased +
-                                 "row 1 0\n"
-                                 "end incomplete 2026-12-06T08:16:00+01:00 program 1\tclosed\n"}
-            << "Controller: week1.qmv, programmed Sun 6 Dec 2026 08:16, incomplete: program 1 "
-               "from row 2 on, program 2, program 3 and the schedule are missing"
-            << 0;
-        QTest::newRow("foreign and damaged records skipped")
-            << QList<QByteArray>{complete, "hello\n", Header + "row 9 1\n",
-                                 Header + Erased +
-                                     "end complete 2026-12-06T08:16:00+01:00\nrow 1 1\n",
-                                 Header + "clock 25:00\n"}
-            << "Controller: week1.qmv, programmed Sun 6 Dec 2026 08:16, complete" << 4;
+        auto add = [](const char *name, const QList<QByteArray> &records, const QString &line,
+                      int warnings = 0) {
+            QTest::newRow(name) << records << "Controller: " + line << warnings;
+        };
+        const QByteArray complete =
+            Header + Erased + AllRows + "schedule\nend complete 2026-12-06T08:16:00+01:00\n";
+        const QString week1 = "week1.qmv, programmed Sun 6 Dec 2026 ";
+        const QString from2 = "program 1 from row 2 on, program 2, program 3 and the schedule "
+                              "are missing";
+        add("no record", {}, "unknown: no download to it is recorded");
+        add("complete", {complete}, week1 + "08:16, complete");
+        add("hung up in program 2 row 4",
+            {complete, Header + Erased +
+                           "row 1 0\nrow 1 1\nrow 2 0\nrow 2 1\nrow 2 2\n"
+                           "end incomplete 2026-12-06T09:00:00+01:00 program 2\tx\n"},
+            week1 + "09:00, incomplete: program 2 from row 4 on, program 3 and the schedule are "
+                    "missing");
+        add("killed after the erase, torn line", {complete, Header + Erased + "row 1 0\nrow 1"},
+            week1 + "08:15, interrupted: " + from2);
+        add("a row unanswered in the middle",
+            {Header + Erased + QByteArray(AllRows).replace("row 2 1\n", "") +
+             "schedule\nend incomplete 2026-12-06T08:16:00+01:00 program 2\tno H\n"},
+            week1 + "08:16, incomplete: program 2 row 2 is missing");
+        add("failed before the erase: the one before holds",
+            {complete, QByteArray(Header).replace("week1", "week2") +
+                           "end incomplete 2026-12-06T10:00:00+01:00 connecting\tno R\n"},
+            week1 + "08:16, complete");
+        add("erase sent, never acknowledged",
+            {complete, Header + "erase-sent 2026-12-06T08:15:01+01:00\n"
+                                "end incomplete 2026-12-06T10:00:00+01:00 erasing\tno C\n"},
+            week1 + "10:00, incomplete: the erase was not acknowledged, it may hold the earlier "
+                    "timetable or nothing");
+        add("retry after a partial transfer starts afresh",
+            {Header + Erased + AllRows + Erased +
+             "row 1 0\nend incomplete 2026-12-06T08:16:00+01:00 program 1\tclosed\n"},
+            week1 + "08:16, incomplete: " + from2);
+        add("foreign and damaged records skipped",
+            {complete, "hello\n", Header + "row 9 1\n",
+             Header + Erased + "end complete 2026-12-06T08:16:00+01:00\nrow 1 1\n",
+             Header + "clock 25:00\n"},
+            week1 + "08:16, complete", 4);
     }
 
     void controllerState()
@@ -173,44 +152,30 @@ private slots:
         QVERIFY(last.sent && *last.sent == week());
     }
 
-    void compare_data()
-    {
-        QTest::addColumn<bool>("changed");
-        QTest::addColumn<QString>("summary");
-        QTest::addColumn<QStringList>("lines");
-        QTest::newRow("same") << false << "same as the controller" << QStringList{};
-        QTest::newRow("two rows of program 2 and the schedule")
-            << true << "2 rows and 2 schedule cells differ"
-            << QStringList{"program 2 row 2: 08:30 ON PULSE 5 OFF CONT - OC | controller: 08:00 ON "
-                           "PULSE 5 OFF CONT - OC",
-                           "program 2 row 6: 12:00 ON CONT 9 OFF CONT - ON | controller: no row",
-                           "schedule bell 1 Saturday: 2 | controller: 1",
-                           "schedule bell 2 Sunday: 3 | controller: 1"};
-    }
-
+    // Rows written differently but sent the same are no difference.
     void compare()
     {
-        QFETCH(bool, changed);
-        QFETCH(QString, summary);
-        QFETCH(QStringList, lines);
         QTemporaryDir dir;
         writeRecord(QDir(dir.path()), "1",
                     Header + Erased + AllRows +
                         "schedule\nend complete 2026-12-06T08:16:00+01:00\n");
+        const ControllerState held = record::controllerState(readHistory(dir.path()));
         ProgramFile edited = week();
-        // Written differently, sent the same: not a difference.
         edited.programs[0].rows[0][3] = " 05";
-        if (changed) {
-            edited.programs[1].rows[1][0] = "08:30";
-            edited.programs[1].rows[5] =
-                QStringList{"12:00", "ON", "CONT", "9", "OFF", "CONT", "", "ON"};
-            edited.schedule.rows[0][5] = "2";
-            edited.schedule.rows[1][6] = "3";
-        }
-        const Comparison result =
-            record::compare(edited, record::controllerState(readHistory(dir.path())));
-        QCOMPARE(result.summary(), summary);
-        QCOMPARE(result.lines(), lines);
+        QCOMPARE(record::compare(edited, held).summary(), QString("same as the controller"));
+        QCOMPARE(record::compare(edited, held).lines(), QStringList());
+        edited.programs[1].rows[1][0] = "08:30";
+        edited.programs[1].rows[5] = QString("12:00\tON\tCONT\t9\tOFF\tCONT\t\tON").split('\t');
+        edited.schedule.rows[0][5] = "2";
+        edited.schedule.rows[1][6] = "3";
+        const Comparison result = record::compare(edited, held);
+        QCOMPARE(result.summary(), QString("2 rows and 2 schedule cells differ"));
+        QCOMPARE(result.lines(),
+                 QStringList({"program 2 row 2: 08:30 ON PULSE 5 OFF CONT - OC | controller: 08:00 "
+                              "ON PULSE 5 OFF CONT - OC",
+                              "program 2 row 6: 12:00 ON CONT 9 OFF CONT - ON | controller: no row",
+                              "schedule bell 1 Saturday: 2 | controller: 1",
+                              "schedule bell 2 Sunday: 3 | controller: 1"}));
         QCOMPARE(record::compare(edited, {}).summary(),
                  QString("what the controller holds is unknown"));
     }
