@@ -16,22 +16,10 @@ const QString ProgramNumberTitle = QStringLiteral("Program Number");
 const QString WorkingFileTitle = QStringLiteral("qmv Program File");
 const QString SaveTitle = QStringLiteral("qmv Program Save...");
 
-// Before DOWNLOAD erases the controller: with findings in the working files, asks whether to go
-// on. True to download, false to go back to the editor.
-bool confirmDownload()
+// Before DOWNLOAD erases the controller: with findings in the tables it will send, asks whether
+// to go on. True to download, false to go back to the editor.
+bool confirmDownload(const qmv::ProgramFile &file)
 {
-    qmv::ProgramFile file;
-    for (int n = 1; n <= qmv::ProgramCount; ++n) {
-        QString error;
-        const std::optional<qmv::WorkingProgram> working =
-            qmv::readWorkingFile(n, n == qmv::ProgramCount, &error);
-        // The download window reports an unreadable working file itself.
-        if (!working)
-            return true;
-        file.programs[n - 1] = working->bell;
-        if (working->schedule)
-            file.schedule = *working->schedule;
-    }
     const QList<qmv::check::Finding> found = qmv::check::findings(file);
     if (found.isEmpty())
         return true;
@@ -177,8 +165,10 @@ void Form2::downloadClicked()
     // Until the tables change after a save, program 3's working file holds what they show.
     if (!pgmSaved && !writeShownProgram(QStringLiteral("qmv Download")))
         return;
-    // The user may rather go back and mend what would not reach the controller as shown.
-    if (!confirmDownload())
+    // The user may rather go back and mend what would not reach the controller as shown. The
+    // tables checked are the ones the download takes; one it cannot read, it reports itself.
+    if (const std::optional<qmv::ProgramFile> tables = tablesShown();
+        tables && !confirmDownload(*tables))
         return;
     emit downloadRequested();
 }
