@@ -39,23 +39,23 @@ private slots:
         QTest::newRow("before, inside and after the holidays")
             << Calendar
             << QStringList{
-                   "2027-03-19T09:59:55+01:00|0|normal T10:006",   "2027-03-19T11:00:00+01:00|0|-",
-                   "2027-03-23T09:59:55+01:00|0|holidays T10:003", "2027-03-24T10:00:00+01:00|0|-",
-                   "2027-04-05T09:59:55+02:00|0|normal T10:002",   "2027-04-05T11:00:00+02:00|0|-"};
+                   "2027-03-19T09:59:58+01:00|0|normal T10:006",   "2027-03-19T11:00:00+01:00|0|-",
+                   "2027-03-23T09:59:58+01:00|0|holidays T10:003", "2027-03-24T10:00:00+01:00|0|-",
+                   "2027-04-05T09:59:58+02:00|0|normal T10:002",   "2027-04-05T11:00:00+02:00|0|-"};
         QTest::newRow("spring and autumn")
             << QByteArray("other days: normal.qmv\nclock every: 365 days\n")
-            << QStringList{"2027-03-27T11:59:55+01:00|0|normal T12:007",
+            << QStringList{"2027-03-27T11:59:58+01:00|0|normal T12:007",
                            "2027-03-28T01:30:00+01:00|0|-",
-                           "2027-03-28T03:29:55+02:00|0|normal T03:301",
+                           "2027-03-28T03:29:58+02:00|0|normal T03:301",
                            "2027-03-28T04:30:00+02:00|0|-",
                            "2027-10-31T02:30:00+02:00|0|-",
-                           "2027-10-31T02:29:55+01:00|0|normal T02:301",
+                           "2027-10-31T02:29:58+01:00|0|normal T02:301",
                            "2027-10-31T03:30:00+01:00|0|-"};
         QTest::newRow("controller hangs up, falls silent, then answers")
             << Calendar
-            << QStringList{"2027-03-19T09:59:55+01:00|1|normal T10:006|--hangup-after-rows=1",
-                           "2027-03-19T10:59:55+01:00|1|normal P1D08:00|--silent=H",
-                           "2027-03-19T11:59:55+01:00|0|normal T12:006",
+            << QStringList{"2027-03-19T09:59:58+01:00|1|normal T10:006|--hangup-after-rows=1",
+                           "2027-03-19T10:59:58+01:00|1|normal P1D08:00|--silent=H",
+                           "2027-03-19T11:59:58+01:00|0|normal T12:006",
                            "2027-03-19T13:00:00+01:00|0|-"};
         QTest::newRow("port held by another program, or another run under way")
             << Calendar
