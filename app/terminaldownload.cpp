@@ -6,14 +6,12 @@
 #include "signalwatch.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTextStream>
 #include <QTimer>
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #ifdef Q_OS_UNIX
@@ -122,45 +120,19 @@ private:
     HeldByController &m_held;
 };
 
-// The system's clock, shifted when QMV_NOW holds a date and time and sped up QMV_CLOCK_SPEED
-// times: tests run a download on a chosen day, and let a controller's time-outs pass in a
-// fraction of a second, without touching the system's clock.
-class CommandLineClock : public Clock
-{
-public:
-    CommandLineClock()
-    {
-        m_real.start();
-        const QDateTime start = QDateTime::fromString(qEnvironmentVariable("QMV_NOW"), Qt::ISODate);
-        if (start.isValid())
-            m_base = start;
-        bool ok = false;
-        const double speed = qEnvironmentVariable("QMV_CLOCK_SPEED").toDouble(&ok);
-        if (ok && speed > 0)
-            m_speed = speed;
-    }
-    QDateTime now() const override
-    {
-        return wholeSecond(
-            m_base.addMSecs(qint64(double(m_real.elapsed()) * m_speed)).toLocalTime());
-    }
-    std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override
-    {
-        const auto due = qint64(std::ceil(double(m_base.msecsTo(moment)) / m_speed)) + 1;
-        return std::chrono::milliseconds(std::max<qint64>(0, due - m_real.elapsed()));
-    }
-
-private:
-    QDateTime m_base = QDateTime::currentDateTime();
-    double m_speed = 1;
-    QElapsedTimer m_real;
-};
-
 } // namespace
 
+// Tests run a download on a chosen day (QMV_NOW, an ISO date and time) and let a controller's
+// time-outs pass quickly (QMV_CLOCK_SPEED times as fast).
 const Clock &commandLineClock()
 {
-    static const CommandLineClock clock;
+    static const ShiftedClock clock = [] {
+        bool ok = false;
+        const double speed = qEnvironmentVariable("QMV_CLOCK_SPEED").toDouble(&ok);
+        const QDateTime start = QDateTime::fromString(qEnvironmentVariable("QMV_NOW"), Qt::ISODate);
+        return ShiftedClock(ok && speed > 0 ? speed : 1,
+                            start.isValid() ? start : QDateTime::currentDateTime());
+    }();
     return clock;
 }
 

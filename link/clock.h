@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QElapsedTimer>
 
 #include <chrono>
 
@@ -26,6 +27,22 @@ class SystemClock : public Clock
 public:
     QDateTime now() const override;
     std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override;
+};
+
+// The system's clock moved to start at `base` and run `speed` times as fast: a download on a
+// chosen day, and a controller's time-outs passing in a fraction of a second, without touching
+// the system's clock.
+class ShiftedClock : public Clock
+{
+public:
+    explicit ShiftedClock(double speed, const QDateTime &base = QDateTime::currentDateTime());
+    QDateTime now() const override;
+    std::chrono::milliseconds realTimeUntil(const QDateTime &moment) const override;
+
+private:
+    double m_speed;
+    QDateTime m_base;
+    QElapsedTimer m_real;
 };
 
 // Cuts a date and time down to the whole second.

@@ -1,6 +1,6 @@
+#include "clock.h"
 #include "downloadfixture.h"
 #include "editorfixture.h"
-#include "fastclock.h"
 #include "form1.h"
 #include "simulatorprocess.h"
 
@@ -13,7 +13,7 @@ class tst_EndToEnd : public DownloadFixture
     Q_OBJECT
 
     qmvsim::Simulator m_sim;
-    qmvtest::FastClock m_clock{50.0};
+    qmv::ShiftedClock m_clock{50.0};
     std::unique_ptr<Form1> m_form;
 
     // New, with the file name given, up to the editor.

@@ -1,5 +1,5 @@
+#include "clock.h"
 #include "downloadfixture.h"
-#include "fastclock.h"
 #include "portchoice.h"
 #include "programfile.h"
 #include "simulatorprocess.h"
@@ -62,7 +62,7 @@ class tst_FrmDownload : public DownloadFixture
     Q_OBJECT
 
     // A Wednesday morning.
-    qmvtest::FastClock m_clock{200.0, QDateTime(QDate(2026, 12, 2), QTime(10, 15))};
+    qmv::ShiftedClock m_clock{200.0, QDateTime(QDate(2026, 12, 2), QTime(10, 15))};
 
 private slots:
     void initTestCase()

@@ -1,4 +1,4 @@
-#include "fastclock.h"
+#include "clock.h"
 #include "qmvcomm.h"
 #include "simulatorprocess.h"
 
@@ -67,7 +67,7 @@ private slots:
     {
         qmvComm comm;
         Simulator sim;
-        qmvtest::FastClock clock(100.0);
+        qmv::ShiftedClock clock(100.0);
         comm.setClock(&clock);
         QVERIFY(openOn(comm, sim, {"--noise", "J:H", "--silent", "H"}));
         QVERIFY(comm.sendRequest("T08:303", comm.flagJ));
