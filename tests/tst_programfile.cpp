@@ -2,7 +2,6 @@
 #include "programfile.h"
 
 #include <QDir>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -202,37 +201,6 @@ private slots:
         QByteArray bytes;
         QTEST(readFile(path, &bytes), "why");
         QVERIFY(bytes.isEmpty());
-    }
-
-    // The second process of workingFolderHeldElsewhere: holds the working folder until killed.
-    void holdWorkingFolderUntilKilled()
-    {
-        if (qEnvironmentVariableIsEmpty("QMV_HOLD_ROOT"))
-            QSKIP("the other copy of workingFolderHeldElsewhere");
-        paths::setDriveRoot(qEnvironmentVariable("QMV_HOLD_ROOT"));
-        QString error;
-        const auto held = holdWorkingFolder(&error);
-        QVERIFY2(held, qPrintable(error));
-        QTest::qWait(30000);
-    }
-
-    // Held by another running copy: refused, with the message; once that copy is killed its lock
-    // is stale and the folder can be taken.
-    void workingFolderHeldElsewhere()
-    {
-        QProcess other;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("QMV_HOLD_ROOT", m_root.path());
-        other.setProcessEnvironment(environment);
-        other.start(QCoreApplication::applicationFilePath(), {"holdWorkingFolderUntilKilled"});
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(paths::tmpDir() + "/editing.lock"), 10000);
-        QString error;
-        QVERIFY(!holdWorkingFolder(&error));
-        QVERIFY2(error.startsWith("Cannot open: another QMV window is editing "),
-                 qPrintable(error));
-        other.kill();
-        QVERIFY(other.waitForFinished());
-        QVERIFY2(holdWorkingFolder(&error), qPrintable(error));
     }
 };
 
