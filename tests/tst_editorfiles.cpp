@@ -60,6 +60,11 @@ private slots:
         QCOMPARE(text4()->text(), editing ? "1" : "3");
         QCOMPARE(control("txtPgmName")->property("text").toString(), "week1.qmv");
         checkAgreement(1);
+        QStringList captions;
+        for (const char *name :
+             {"cmdPrevPgm", "cmdNextProgram", "cmdDownload", "cmdSaveProgram", "cmdExit"})
+            captions << control(name)->property("text").toString();
+        QCOMPARE(captions.join(' '), "Previous Next DOWNLOAD SAVE EXIT");
         QCOMPARE(box()->geometry(), grid1()->cellRect(0, 0, m_form.get()));
         QCOMPARE(box()->text(), editing ? "01:00" : "");
         QVERIFY(show() && !box()->isReadOnly());

@@ -275,13 +275,20 @@ private slots:
     {
         auto form = Form1::start();
         QVERIFY(form);
-        const qmv::CellTable bell = qmv::defaultBellTable();
+        qmv::CellTable bell = qmv::defaultBellTable();
         const QString week = qmv::paths::dataDir() + "/week.qmv";
         QCOMPARE(qmv::writeFileAtomic(
                      week, qmv::programFileBytes({{bell, bell, bell}, qmv::defaultSchedule()})),
                  QString());
+        // bad.qmv has one finding: bell 2 would ring with bell 1's action.
+        bell.rows[0] = QStringList{"08:00", "ON", "CONT", "5", "ON", "PULSE", "9", "OC"};
+        const QString bad = qmv::paths::dataDir() + "/bad.qmv";
+        QCOMPARE(qmv::writeFileAtomic(
+                     bad, qmv::programFileBytes({{bell, bell, bell}, qmv::defaultSchedule()})),
+                 QString());
+        QStringList picks{bad, week, week};
         form->setFileDialogRunner([&](QFileDialog &dialog) {
-            dialog.selectFile(week);
+            dialog.selectFile(picks.takeFirst());
             return int(QDialog::Accepted);
         });
         form->show();
@@ -294,6 +301,11 @@ private slots:
         auto *problems = calendar->findChild<QListWidget *>("lstProblems");
         QCOMPARE(problems->item(0)->text(), "No program file for the other days.");
         click("cmdOtherDays");
+        QCOMPARE(problems->count(), 1);
+        QVERIFY2(problems->item(0)->text().contains("has findings"),
+                 qPrintable(problems->item(0)->text()));
+        QVERIFY(!calendar->save());
+        click("cmdOtherDays");
         calendar->findChild<QDateEdit *>("dtpFirst")->setDate(QDate(2027, 3, 22));
         calendar->findChild<QDateEdit *>("dtpLast")->setDate(QDate(2027, 3, 21));
         click("cmdPeriodFile");
@@ -303,7 +315,10 @@ private slots:
         QVERIFY(!calendar->save());
         const QString path = qmv::paths::confgDir() + "/calendar.txt";
         QVERIFY(!QFile::exists(path));
+        click("cmdRemovePeriod");
+        QCOMPARE(problems->count(), 0);
 
+        click("cmdAddPeriod");
         calendar->findChild<QDateEdit *>("dtpLast")->setDate(QDate(2027, 4, 2));
         click("cmdChangePeriod");
         QCOMPARE(problems->count(), 0);

@@ -394,9 +394,10 @@ private slots:
             acted = true;
             if (action == "close")
                 m_window->close();
-            else if (action == "end")
+            else if (action == "end") {
                 qmv::endProgram();
-            else
+                qmv::endProgram(); // a second call ends nothing more
+            } else
                 child("cmdRetry")->click();
             continueAfterRetry = m_window && child("cmdContinue")->isEnabled();
         });
@@ -426,6 +427,8 @@ private slots:
             QCOMPARE(m_ended, 1);
         }
         QTRY_COMPARE(sim->received(), sent);
+        // Program 2, sent again after RETRY, holds the second time's row alone.
+        QVERIFY(action != "retry" || !transfer || sim->printed().contains("Program 2: 1 rows"));
     }
 };
 

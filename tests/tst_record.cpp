@@ -88,7 +88,7 @@ private slots:
             week1 + "10:00, incomplete: the erase was not acknowledged, it may hold the earlier "
                     "timetable or nothing");
         add("retry after a partial transfer starts afresh",
-            {Header + Erased + AllRows + Erased +
+            {Header + Erased + AllRows + "schedule\n" + Erased +
              "row 1 0\nend incomplete 2026-12-06T08:16:00+01:00 program 1\tclosed\n"},
             week1 + "08:16, incomplete: " + from2);
         add("foreign and damaged records skipped",
@@ -142,6 +142,7 @@ private slots:
         QCOMPARE(history.records.first().id, QString("20250000"));
         QCOMPARE(history.records.at(1).id, QString("20250002"));
         const DownloadRecord &last = history.records.last();
+        QCOMPARE(last.id, QString("20261206-071500-01"));
         QCOMPARE(last.outcome, DownloadRecord::Outcome::Incomplete);
         QCOMPARE(last.clockSetAt.toString(Qt::ISODate), QString("2026-12-06T08:16:00+01:00"));
         QCOMPARE(last.weekDayIndex, 2);
