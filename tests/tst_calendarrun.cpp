@@ -66,6 +66,9 @@ private slots:
             << QStringList{"2027-03-19T10:00:00+01:00|2|-"};
         QTest::newRow("calendar naming a missing file")
             << QByteArray("other days: gone.qmv\n") << QStringList{"2027-03-19T10:00:00+01:00|2|-"};
+        QTest::newRow("today's file has findings")
+            << QByteArray("other days: normal.qmv\nperiod: 2027-03-19 | 2027-03-19 | bad.qmv\n")
+            << QStringList{"2027-03-19T10:00:00+01:00|2|-"};
         QTest::newRow("no calendar")
             << QByteArray() << QStringList{"2027-03-19T10:00:00+01:00|2|-"};
     }
@@ -84,6 +87,7 @@ private slots:
         };
         write("normal.qmv", programFile("08:00\tON\tCONT\t5\tOFF\tCONT\t\tOC", '1'));
         write("holidays.qmv", programFile("\tOFF\tCONT\t\tOFF\tCONT\t\tOC", '3'));
+        write("bad.qmv", programFile("08:00\tON\tCONT\t5\tON\tPULSE\t9\tOC", '1'));
         if (!calendar.isEmpty())
             write("confg/calendar.txt", calendar);
 

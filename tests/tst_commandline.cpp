@@ -258,6 +258,7 @@ private slots:
         week.programs[2].rows[0] = QString("06:00\tON\tCONT\t9\tOFF\tCONT\t\tON").split('\t');
         const QString file = m_home.filePath("week1.qmv");
         QCOMPARE(qmv::writeFileAtomic(file, qmv::programFileBytes(week)), QString());
+        QCOMPARE(run({"--diff", file}), 2);
         // A download still running keeps its controller until the test ends.
         std::vector<std::unique_ptr<qmvsim::Simulator>> controllers;
         const auto download = [&](const QStringList &faults, QProcess *running = nullptr) {

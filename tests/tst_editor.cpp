@@ -81,6 +81,8 @@ private slots:
         add("bell 2 takes bell 1's action and seconds", {4, 0}, "{R}",
             "07:30,ON,PULSE,5,ON,PULSE,5,OC", {7, 0}, "OC", {"07:30,ON,PULSE,5,ON,CONT,,OC"}, 1);
         add("thirty rows down scroll the table", {2, 0}, "{D30}", {}, {2, 30}, "CONT", {}, 32);
+        add("down on the last row appends after it", {0, 0}, "{D}", "07:30" + def, {0, 1}, "",
+            {"07:30" + def}, 2);
         add("delete removes the row", {0, 0}, "{X}", "00:01" + def, {0, 0}, "00:01",
             {"00:00" + def, "00:01" + def}, 1);
         add("delete on one row moves to bell 1", {6, 0}, "{X}", "07:30" + def, {1, 0}, "OFF",
@@ -284,6 +286,8 @@ private slots:
             QTest::newRow(name) << program << QString(keys) << file << end << QString(boxText);
         };
         add("typing one step per visit", 1, "07:30{R}{L}{B}{Undo}", p1 + time, {0, 0}, "07:30");
+        add("typing back to the old text is no step", 1, "07:30{R}{L}{B}0{Undo}",
+            p1 + joinedRows(15) + "\r\n", {0, 0}, "");
         add("a word changed with enter", 1, "{R}{E}{E}{Undo}", p1 + "\tON" + time.mid(9), {1, 0},
             "ON");
         add("redo with ctrl+y", 1, "7:30{R}{Undo}{Undo}{RedoY}", p1 + "7:30" + time.mid(5), {0, 0},

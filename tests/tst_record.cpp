@@ -177,6 +177,14 @@ private slots:
                               "program 2 row 6: 12:00 ON CONT 9 OFF CONT - ON | controller: no row",
                               "schedule bell 1 Saturday: 2 | controller: 1",
                               "schedule bell 2 Sunday: 3 | controller: 1"}));
+        // Cut short before the schedule was acknowledged: the controller's schedule is unknown.
+        QTemporaryDir cut;
+        writeRecord(QDir(cut.path()), "1",
+                    Header + Erased + AllRows +
+                        "end incomplete 2026-12-06T08:16:00+01:00 schedule\tno L\n");
+        QCOMPARE(
+            record::compare(week(), record::controllerState(readHistory(cut.path()))).summary(),
+            QString("14 schedule cells differ"));
         QCOMPARE(record::compare(edited, {}).summary(),
                  QString("what the controller holds is unknown"));
     }
