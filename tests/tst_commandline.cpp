@@ -294,10 +294,7 @@ private slots:
         QVERIFY2(out.endsWith(", incomplete: program 2 from row 4 on, program 3 and the schedule "
                               "are missing"),
                  qPrintable(out));
-        QCOMPARE(run({"--diff", file}, &out), 1);
-        QVERIFY2(
-            out.startsWith("program 2 row 4: 04:00 ON PULSE 5 OFF CONT - OC | controller: no row"),
-            qPrintable(out));
+        QCOMPARE(run({"--diff", file}), 1);
 
         // Killed while program 2 waits for its first answer.
         QProcess killed;

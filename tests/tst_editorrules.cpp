@@ -1,5 +1,4 @@
 #include "bellrules.h"
-#include "form2layout.h"
 #include "schedulerules.h"
 
 #include <QtTest>
@@ -148,18 +147,6 @@ private slots:
         for (const CellCopy &copy : move.copies)
             copies.append(QStringLiteral("%1>%2").arg(copy.from).arg(copy.to));
         QTEST(copies.join(','), "copies");
-    }
-
-    void headerLabels()
-    {
-        const qmv::layout::HeaderLayout layout = qmv::layout::headerLayout(360, 1400);
-        const float lefts[] = {360, 1760, 3150, 4550, 5950, 7350, 8750, 10150};
-        for (int i = 0; i < 8; ++i)
-            QCOMPARE(QPointF(layout.columns[i].left, layout.columns[i].width),
-                     QPointF(lefts[i], 1400));
-        QCOMPARE(QPointF(layout.bell1.left, layout.bell1.width), QPointF(1800, 4120));
-        QCOMPARE(QPointF(layout.bell2.left, layout.bell2.width), QPointF(6000, 4120));
-        QCOMPARE(QPointF(layout.light.left, layout.light.width), QPointF(10200, 1400));
     }
 };
 
