@@ -1,5 +1,6 @@
 #include "clock.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace qmv {

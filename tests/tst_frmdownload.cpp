@@ -392,13 +392,14 @@ private slots:
                 (action == "retry" && !child("cmdRetry")->isEnabled()))
                 return;
             acted = true;
-            if (action == "close")
+            if (action == "close") {
                 m_window->close();
-            else if (action == "end") {
+            } else if (action == "end") {
                 qmv::endProgram();
                 qmv::endProgram(); // a second call ends nothing more
-            } else
+            } else {
                 child("cmdRetry")->click();
+            }
             continueAfterRetry = m_window && child("cmdContinue")->isEnabled();
         });
         actor.start(5);
